@@ -1,0 +1,13 @@
+// Paths as the POSIX system takes them: UTF-8, with every "\" turned into "/".
+#pragma once
+
+#include <string>
+
+namespace platform::posix {
+
+std::string systemPath(const char16_t* path);
+std::string toUtf8(const char16_t* text, size_t length);
+std::u16string fromUtf8(const char* text, size_t length);
+size_t wideLengthOf(const char16_t* text);
+
+}  // namespace platform::posix
