@@ -1,18 +1,10 @@
 #include "engine/patch_order.h"
 
 #include <cstdint>
-#include <utility>
+
+#include "engine/ascii_text.h"
 
 namespace {
-
-// Names are folded on the ASCII letters only, as the client names its archives.
-std::u16string lowerAscii(const std::u16string& text) {
-  std::u16string lower = text;
-  for (char16_t& c : lower) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
-  return lower;
-}
 
 bool isSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
@@ -57,8 +49,8 @@ void mergeLaterIntoEarlier(std::list<std::u16string>& earlier, std::list<std::u1
 }  // namespace
 
 bool patchNumberLess(const std::u16string& a, const std::u16string& b) {
-  const std::u16string lowerA = lowerAscii(a);
-  const std::u16string lowerB = lowerAscii(b);
+  const std::u16string lowerA = asciiLowered(a);
+  const std::u16string lowerB = asciiLowered(b);
   const size_t markA = lowerA.find(kNumberMark);
   const size_t markB = lowerB.find(kNumberMark);
   if (markA == std::u16string::npos || markB == std::u16string::npos) return false;
@@ -66,7 +58,7 @@ bool patchNumberLess(const std::u16string& a, const std::u16string& b) {
 }
 
 bool isPatchArchiveName(const std::u16string& name) {
-  return lowerAscii(name).find(u".zip") != std::u16string::npos;
+  return asciiLowered(name).find(u".zip") != std::u16string::npos;
 }
 
 void sortPatchNames(std::list<std::u16string>& names) {
