@@ -1,0 +1,160 @@
+#include "platform/posix/file_tree.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+namespace platform::posix {
+namespace {
+
+std::vector<std::string> childrenOf(const std::string& folder, bool& ok) {
+  std::vector<std::string> names;
+  DIR* directory = opendir(folder.c_str());
+  ok = directory != nullptr;
+  if (!ok) return names;
+  while (dirent* item = readdir(directory)) {
+    std::string name = item->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(directory);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+int errorFromErrno() {
+  if (errno == ENOENT || errno == ENOTDIR) return kErrorNotFound;
+  if (errno == EEXIST || errno == ENOTEMPTY) return kErrorAlreadyExists;
+  return kErrorAccessDenied;
+}
+
+bool writeAll(int fd, const char* data, size_t count) {
+  while (count > 0) {
+    ssize_t written = write(fd, data, count);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    count -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+int copyFileContents(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
+  struct stat targetInfo;
+  if (lstat(target.c_str(), &targetInfo) == 0) {
+    if (S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
+    // Copying a file onto itself would truncate it.
+    if (targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) return kErrorNone;
+    // A link is replaced by the file, not written through.
+    if (S_ISLNK(targetInfo.st_mode) && unlink(target.c_str()) != 0) return errorFromErrno();
+  }
+  int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errorFromErrno();
+  int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (out < 0 && errno == EACCES && unlink(target.c_str()) == 0) {
+    // A read-only file is replaced without a question.
+    out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  }
+  if (out < 0) {
+    int result = errorFromErrno();
+    close(in);
+    return result;
+  }
+  std::vector<char> buffer(1 << 16);
+  int result = kErrorNone;
+  for (;;) {
+    ssize_t got = read(in, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 || (got > 0 && !writeAll(out, buffer.data(), static_cast<size_t>(got)))) {
+      result = kErrorAccessDenied;
+      break;
+    }
+    if (got == 0) break;
+  }
+  if (result == kErrorNone) {
+    struct timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
+    if (fchmod(out, sourceInfo.st_mode & 07777) != 0 || futimens(out, times) != 0) result = kErrorAccessDenied;
+  }
+  if (close(out) != 0 && result == kErrorNone) result = kErrorAccessDenied;
+  close(in);
+  return result;
+}
+
+int copyLink(const std::string& source, const std::string& target) {
+  std::string destination(PATH_MAX, '\0');
+  ssize_t length = readlink(source.c_str(), destination.data(), destination.size());
+  if (length < 0) return errorFromErrno();
+  destination.resize(static_cast<size_t>(length));
+  struct stat targetInfo;
+  if (lstat(target.c_str(), &targetInfo) == 0) {
+    if (S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
+    if (unlink(target.c_str()) != 0) return errorFromErrno();
+  }
+  return symlink(destination.c_str(), target.c_str()) == 0 ? kErrorNone : errorFromErrno();
+}
+
+int copyFolder(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
+  struct stat targetInfo;
+  if (lstat(target.c_str(), &targetInfo) == 0) {
+    if (!S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
+  } else if (mkdir(target.c_str(), 0700) != 0) {
+    return errorFromErrno();
+  }
+  bool listed = false;
+  for (const std::string& name : childrenOf(source, listed)) {
+    int result = copyEntry(source + "/" + name, target + "/" + name);
+    if (result != kErrorNone) return result;
+  }
+  if (!listed) return kErrorAccessDenied;
+  // The folder's own bits and time last: its children would change its time.
+  struct timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
+  if (chmod(target.c_str(), sourceInfo.st_mode & 07777) != 0) return errorFromErrno();
+  if (utimensat(AT_FDCWD, target.c_str(), times, 0) != 0) return errorFromErrno();
+  return kErrorNone;
+}
+
+}  // namespace
+
+int copyEntry(const std::string& source, const std::string& target) {
+  struct stat sourceInfo;
+  if (lstat(source.c_str(), &sourceInfo) != 0) return errorFromErrno();
+  if (S_ISLNK(sourceInfo.st_mode)) return copyLink(source, target);
+  if (S_ISDIR(sourceInfo.st_mode)) return copyFolder(source, sourceInfo, target);
+  if (S_ISREG(sourceInfo.st_mode)) return copyFileContents(source, sourceInfo, target);
+  return kErrorAccessDenied;  // devices, pipes and sockets are not copied
+}
+
+int removeTree(const std::string& path) {
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0) return errorFromErrno();
+  if (!S_ISDIR(info.st_mode)) return unlink(path.c_str()) == 0 ? kErrorNone : errorFromErrno();
+  // A folder of ours that we may not list or change is opened up first.
+  if ((info.st_mode & S_IRWXU) != S_IRWXU) chmod(path.c_str(), (info.st_mode & 07777) | S_IRWXU);
+  bool listed = false;
+  for (const std::string& name : childrenOf(path, listed)) {
+    int result = removeTree(path + "/" + name);
+    if (result != kErrorNone) return result;
+  }
+  if (!listed) return kErrorAccessDenied;
+  return rmdir(path.c_str()) == 0 ? kErrorNone : errorFromErrno();
+}
+
+bool isSameOrInside(const std::string& target, const std::string& source) {
+  char resolvedTarget[PATH_MAX];
+  char resolvedSource[PATH_MAX];
+  if (realpath(target.c_str(), resolvedTarget) == nullptr || realpath(source.c_str(), resolvedSource) == nullptr) {
+    return false;
+  }
+  std::string inner = resolvedTarget;
+  std::string outer = resolvedSource;
+  if (outer == "/") return true;
+  return inner == outer || inner.compare(0, outer.size() + 1, outer + "/") == 0;
+}
+
+}  // namespace platform::posix

@@ -1,0 +1,28 @@
+// Whole-tree copy and delete on POSIX, for the shell operations.
+#pragma once
+
+#include <string>
+
+namespace platform::posix {
+
+// Windows error numbers, so that results look the same on both systems.
+constexpr int kErrorNone = 0;
+constexpr int kErrorNotFound = 2;          // ERROR_FILE_NOT_FOUND
+constexpr int kErrorAccessDenied = 5;      // ERROR_ACCESS_DENIED
+constexpr int kErrorBadArguments = 87;     // ERROR_INVALID_PARAMETER
+constexpr int kErrorAlreadyExists = 183;   // ERROR_ALREADY_EXISTS
+constexpr int kErrorIntoItself = 0x4C7;    // a folder copied into its own sub-tree
+
+// Copies a file, link or whole folder to target. A file replaces a file; a
+// folder merges into a folder; a file onto a folder, or a folder onto a file,
+// fails. Permission bits and modification times come along. Stops at the
+// first failure; what was copied stays.
+int copyEntry(const std::string& source, const std::string& target);
+
+// Removes a file, link or whole folder (links are removed, never followed).
+int removeTree(const std::string& path);
+
+// True when target is source itself or lies inside it (both must exist).
+bool isSameOrInside(const std::string& target, const std::string& source);
+
+}  // namespace platform::posix

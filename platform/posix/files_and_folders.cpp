@@ -1,0 +1,54 @@
+// Single files and folders on POSIX.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/posix_path.h"
+
+namespace platform {
+
+bool pathExists(const char16_t* path) {
+  if (path == nullptr || path[0] == 0) return false;
+  std::string systemForm = posix::systemPath(path);
+  struct stat info;
+  // A dangling symbolic link is still an entry under that name.
+  return stat(systemForm.c_str(), &info) == 0 || lstat(systemForm.c_str(), &info) == 0;
+}
+
+bool createFolder(const char16_t* path) {
+  if (path == nullptr || path[0] == 0) return false;
+  return mkdir(posix::systemPath(path).c_str(), 0777) == 0;
+}
+
+bool deleteFile(const char16_t* path) {
+  if (path == nullptr || path[0] == 0) return false;
+  std::string systemForm = posix::systemPath(path);
+  struct stat info;
+  if (lstat(systemForm.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+  return unlink(systemForm.c_str()) == 0;
+}
+
+bool setCurrentFolder(const char16_t* path) {
+  if (path == nullptr || path[0] == 0) return false;
+  return chdir(posix::systemPath(path).c_str()) == 0;
+}
+
+uint32_t getCurrentFolder(char16_t* buffer, uint32_t capacity) {
+  std::string current;
+  std::string scratch(4096, '\0');
+  while (getcwd(scratch.data(), scratch.size()) == nullptr) {
+    if (errno != ERANGE) return 0;
+    scratch.resize(scratch.size() * 2);
+  }
+  current = scratch.c_str();
+  std::u16string wide = posix::fromUtf8(current.data(), current.size());
+  if (buffer == nullptr || wide.size() + 1 > capacity) return static_cast<uint32_t>(wide.size() + 1);
+  std::memcpy(buffer, wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
+  return static_cast<uint32_t>(wide.size());
+}
+
+}  // namespace platform

@@ -1,0 +1,101 @@
+// Folder enumeration on POSIX, shaped like FindFirstFileW / FindNextFileW.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix/posix_path.h"
+
+namespace platform {
+
+struct FolderListing::State {
+  std::vector<FolderEntry> entries;
+  size_t position = 0;
+};
+
+namespace {
+
+char16_t upperAscii(char16_t unit) {
+  return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
+}
+
+// "*" and "?" as the Windows file patterns use them, letters without case;
+// "*.*" matches every name, with or without a dot.
+bool matchesPattern(const char16_t* name, const char16_t* pattern) {
+  if (pattern[0] == u'*' && pattern[1] == u'.' && pattern[2] == u'*' && pattern[3] == 0) return true;
+  if (*pattern == 0) return *name == 0;
+  if (*pattern == u'*') {
+    for (const char16_t* rest = name;; ++rest) {
+      if (matchesPattern(rest, pattern + 1)) return true;
+      if (*rest == 0) return false;
+    }
+  }
+  if (*name == 0) return false;
+  if (*pattern != u'?' && upperAscii(*pattern) != upperAscii(*name)) return false;
+  return matchesPattern(name + 1, pattern + 1);
+}
+
+// NTFS keeps names in the order of their upper-cased forms, unit by unit.
+bool ntfsOrder(const FolderEntry& a, const FolderEntry& b) {
+  size_t n = std::min(a.name.size(), b.name.size());
+  for (size_t i = 0; i < n; ++i) {
+    char16_t x = upperAscii(a.name[i]);
+    char16_t y = upperAscii(b.name[i]);
+    if (x != y) return x < y;
+  }
+  return a.name.size() < b.name.size();
+}
+
+// Folders carry the directory bit; files are normal. Permissions stand in for
+// the read-only bit: a name starting with "." is not hidden here.
+uint32_t attributesOf(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) return kAttributeNormal;
+  uint32_t attributes = S_ISDIR(info.st_mode) ? kAttributeDirectory : kAttributeNormal;
+  if ((info.st_mode & S_IWUSR) == 0) attributes |= kAttributeReadOnly;
+  return attributes;
+}
+
+}  // namespace
+
+FolderListing::FolderListing(const char16_t* pattern) : state_(std::make_unique<State>()) {
+  if (pattern == nullptr || pattern[0] == 0) return;
+  std::u16string text = pattern;
+  size_t separator = text.find_last_of(u"\\/");
+  std::u16string folder = separator == std::u16string::npos ? u"." : text.substr(0, separator + 1);
+  std::u16string namePattern = separator == std::u16string::npos ? text : text.substr(separator + 1);
+  std::string folderPath = posix::systemPath(folder.c_str());
+
+  DIR* directory = opendir(folderPath.c_str());
+  if (directory == nullptr) return;
+  std::vector<FolderEntry> dots;
+  while (dirent* item = readdir(directory)) {
+    FolderEntry entry;
+    entry.name = posix::fromUtf8(item->d_name, std::strlen(item->d_name));
+    if (!matchesPattern(entry.name.c_str(), namePattern.c_str())) continue;
+    entry.attributes = attributesOf(folderPath + "/" + item->d_name);
+    bool isDot = entry.name == u"." || entry.name == u"..";
+    if (isDot) entry.attributes = kAttributeDirectory;
+    (isDot ? dots : state_->entries).push_back(std::move(entry));
+  }
+  closedir(directory);
+  std::sort(dots.begin(), dots.end(), ntfsOrder);
+  std::stable_sort(state_->entries.begin(), state_->entries.end(), ntfsOrder);
+  state_->entries.insert(state_->entries.begin(), dots.begin(), dots.end());
+}
+
+FolderListing::~FolderListing() = default;
+
+bool FolderListing::valid() const { return !state_->entries.empty(); }
+
+bool FolderListing::next(FolderEntry& entry) {
+  if (state_->position >= state_->entries.size()) return false;
+  entry = state_->entries[state_->position++];
+  return true;
+}
+
+}  // namespace platform
