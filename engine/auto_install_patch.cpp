@@ -1,0 +1,92 @@
+#include "engine/auto_install_patch.h"
+
+#include "engine/auto_install_patch_rollback.h"
+#include "engine/bounded_path.h"
+#include "engine/extract_archive.h"
+#include "engine/patch_order.h"
+#include "engine/tree_operations.h"
+#include "platform/platform.h"
+
+namespace {
+
+// A folder path that a builder refused is empty; a long one may fit its buffer
+// but not with the pattern a later step puts behind it and the shell's second
+// NUL. Either way no step may use it.
+bool usableFolderPath(const char16_t* path, size_t patternLength = 0) {
+  const size_t length = wideLength(path);
+  return length > 0 && length + patternLength <= kShellPathMaxLength;
+}
+
+}  // namespace
+
+CAutoInstallPatch::CAutoInstallPatch() {
+  char16_t patchFolderName[128] = {};
+  if (narrowToWide("downsmallversion", patchFolderName, 128)) appendClientDataPath(patchFolder, patchFolderName);
+  appendClientDataPath(extractFolder, u"decpressupdatefile");
+  appendClientDataPath(backupFolder, u"baksrcfile");
+  appendModuleFolderPath(installFolder, u"");
+}
+
+bool CAutoInstallPatch::prepareUpdate() {
+  if (!CAutoUpdateBase::prepareUpdate()) return false;
+  // Checked here, before anything is deleted or copied, with the longest
+  // pattern each folder gets later ("\*", or "*" behind the installation folder).
+  if (!usableFolderPath(patchFolder) || !usableFolderPath(extractFolder, 2) || !usableFolderPath(backupFolder, 2) ||
+      !usableFolderPath(installFolder, 1)) {
+    return false;
+  }
+  // A folder that cannot be deleted keeps its old content; the run goes on.
+  if (platform::pathExists(backupFolder)) deletePath(backupFolder);
+  if (platform::pathExists(extractFolder)) deletePath(extractFolder);
+  if (!platform::pathExists(patchFolder)) return false;
+  if (!platform::pathExists(extractFolder) && !platform::createFolder(extractFolder)) return false;
+  return true;
+}
+
+bool CAutoInstallPatch::backupFiles() {
+  char16_t everythingInstalled[kPathBufferLength] = {};
+  if (!joinPath(everythingInstalled, kShellPathMaxLength, {installFolder, u"*"})) return false;
+  return copyFolderContents(everythingInstalled, backupFolder);
+}
+
+bool CAutoInstallPatch::preparePayload() {
+  listFilesInFolder(patchFolder, fileNames);
+  if (fileNames.empty()) return false;
+
+  char16_t destination[kPathBufferLength] = {};
+  if (!joinPath(destination, kPathBufferLength - 1, {extractFolder, u"\\"})) return false;
+
+  sortPatchNames(fileNames);
+  for (const std::u16string& name : fileNames) {
+    if (!isPatchArchiveName(name)) continue;
+    char16_t archivePath[kPathBufferLength] = {};
+    if (!joinPath(archivePath, kPathBufferLength - 1, {patchFolder, u"\\", name.c_str()})) return false;
+    // The first archive that does not go in whole ends the patch; later ones
+    // are not tried, and nothing has touched the installation yet.
+    if (!extractArchive(archivePath, destination)) return false;
+  }
+  return true;
+}
+
+bool CAutoInstallPatch::applyUpdate() {
+  char16_t everythingExtracted[kPathBufferLength] = {};
+  char16_t everythingBackedUp[kPathBufferLength] = {};
+  if (!joinPath(everythingExtracted, kShellPathMaxLength, {extractFolder, u"\\*"}) ||
+      !joinPath(everythingBackedUp, kShellPathMaxLength, {backupFolder, u"\\*"})) {
+    return false;
+  }
+  if (copyFolderContents(everythingExtracted, installFolder)) return true;
+
+  // The copy stopped half-way: put the backup back, then take away what the
+  // patch added and the backup never had, so the installation is as it was.
+  copyFolderContents(everythingBackedUp, installFolder);
+  removeEntriesAddedByPatch(extractFolder, backupFolder, installFolder);
+  return false;
+}
+
+bool CAutoInstallPatch::removeWorkFolders() {
+  if (usableFolderPath(backupFolder)) deletePath(backupFolder);
+  if (usableFolderPath(extractFolder)) deletePath(extractFolder);
+  if (usableFolderPath(patchFolder)) deletePath(patchFolder);
+  return true;
+}
