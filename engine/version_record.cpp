@@ -1,0 +1,55 @@
+// The patch procedure's version record: after success the current version
+// becomes the backup version; after failure the backup version is put back.
+#include <cstdio>
+#include <string>
+
+#include "engine/auto_install_patch.h"
+#include "engine/paths.h"
+#include "platform/platform.h"
+#include "versiondb/versiondb.h"
+
+namespace {
+
+constexpr size_t kNarrowPathLength = 512;
+constexpr size_t kTableTestLength = 256;
+
+}  // namespace
+
+bool CAutoInstallPatch::recordOutcome(bool success) {
+  char16_t widePath[kPathBufferLength] = {};
+  if (!appendClientDataPath(widePath, u"usr000.db")) return false;
+  // SQLite opens the name as this system writes paths, in UTF-8.
+  std::u16string systemPath = platform::toSystemPathForm(widePath);
+  char narrowPath[kNarrowPathLength] = {};
+  if (!wideToNarrow(systemPath.c_str(), narrowPath, sizeof narrowPath)) return false;
+
+  CSqlDatabase database;
+  CSqlText sql;
+  try {
+    database.openFile(narrowPath);
+
+    char tableTest[kTableTestLength];
+    std::snprintf(tableTest, sizeof tableTest,
+                  "select count(*) from sqlite_master where type='table' and name='%s'", "autoupdate");
+    // The table is the client's: without it nothing is written and nothing created.
+    if (database.runScalarQuery(tableTest) <= 0) return false;
+
+    const char* select = success ? "select v_sversion from autoupdate" : "select v_sbakversion from autoupdate";
+    // %q doubles quotes, so the value is stored exactly as it was read.
+    const char* update =
+        success ? "update autoupdate set v_sbakversion='%q'" : "update autoupdate set v_sversion='%q'";
+    {
+      sql.format(select);
+      CSqlQuery query = database.runQuery(sql.text);
+      const char* value = query.firstColumnText();
+      // %q would write "(NULL)"; a NULL value or no row is written as the empty text.
+      sql.format(update, value != nullptr ? value : "");
+    }  // The statement is finalized here: the library refuses to close a connection that still has one.
+    database.runStatement(sql.text);
+    database.closeFile();
+    return true;
+  } catch (...) {
+    // The outcome is recorded or not; nothing reads the reason.
+    return false;
+  }
+}
