@@ -1,0 +1,28 @@
+// A device setting the client shares with the updater; the updater only
+// exports its attach accessors.
+#pragma once
+
+#include <cstdint>
+
+class WindowsDeviceConfig {
+ public:
+  WindowsDeviceConfig();
+
+  void setAttach(bool attach);
+
+  // The client's declaration returns a const bool; the qualifier is part of
+  // the exported name on Windows, so it stays although GCC calls it pointless.
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wignored-qualifiers"
+#endif
+  const bool getAttach() const;
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+ private:
+  uint32_t deviceKind_;
+  bool attach_;
+  uint32_t options_;
+};

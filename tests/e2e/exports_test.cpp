@@ -1,0 +1,86 @@
+// The updater's dynamic symbol table holds the three client accessors and
+// nothing else of ours: read back from the built binary with binutils.
+#include <cxxabi.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct DynamicSymbol {
+  char type = 0;
+  std::string name;  // as nm prints it, with a version suffix for library symbols
+};
+
+std::vector<DynamicSymbol> definedDynamicSymbols(const std::string& binary) {
+  std::string command = "nm -D --defined-only '" + binary + "' 2>&1";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  EXPECT_NE(pipe, nullptr);
+  std::vector<DynamicSymbol> symbols;
+  if (!pipe) return symbols;
+  std::array<char, 4096> line{};
+  while (fgets(line.data(), static_cast<int>(line.size()), pipe.get())) {
+    std::istringstream fields(line.data());
+    std::string address, type, name;
+    fields >> address >> type >> name;
+    EXPECT_FALSE(name.empty()) << "unexpected nm output: " << line.data();
+    if (name.empty()) continue;
+    symbols.push_back({type[0], name});
+  }
+  int status = pclose(pipe.release());
+  EXPECT_EQ(status, 0) << "nm failed";
+  return symbols;
+}
+
+std::string demangle(const std::string& name) {
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> text(abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status), std::free);
+  return status == 0 && text ? std::string(text.get()) : name;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+
+// Symbols the linker, the C runtime or the sanitizer runtime put into an
+// executable's dynamic table whatever the program is.
+bool isRuntimeSymbol(const std::string& name) {
+  static const std::set<std::string> linkerSymbols = {
+      "_IO_stdin_used", "__bss_start", "_edata", "_end", "_init", "_fini", "__data_start",
+      "data_start", "__dso_handle", "_start", "__libc_csu_init", "__libc_csu_fini"};
+  if (linkerSymbols.count(name)) return true;
+  // A version suffix marks a symbol that a shared library defines and the
+  // executable only holds a copy of (std::cout, stderr, ...).
+  if (name.find('@') != std::string::npos) return true;
+  for (const char* prefix : {"__asan_", "__ubsan_", "__lsan_", "__sanitizer_"}) {
+    if (startsWith(name, prefix)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(ExportTable, HoldsExactlyTheThreeClientAccessors) {
+  const std::set<std::string> accessors = {
+      "WindowsDeviceConfig::setAttach(bool)",
+      "WindowsDeviceConfig::getAttach() const",
+      "DateFilter::getRelativeLowerDate()",
+  };
+  std::set<std::string> found;
+  for (const DynamicSymbol& symbol : definedDynamicSymbols(VELMI_UPDATER_PATH)) {
+    const std::string readable = demangle(symbol.name);
+    SCOPED_TRACE(symbol.name + " = " + readable);
+    if (accessors.count(readable)) {
+      EXPECT_EQ(symbol.type, 'T') << "an accessor must be an exported function";
+      EXPECT_TRUE(found.insert(readable).second) << "exported twice";
+      continue;
+    }
+    EXPECT_TRUE(isRuntimeSymbol(symbol.name)) << "exported symbol that is none of the three accessors";
+  }
+  EXPECT_EQ(found, accessors);
+}
