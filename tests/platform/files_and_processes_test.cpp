@@ -1,0 +1,133 @@
+// Single files and folders, the program's own path, the roaming folder and child programs.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/platform.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+std::u16string wide(const fs::path& path) { return widen(path.string()); }
+}  // namespace
+
+TEST(FilesAndFolders, ExistenceCreationDeletionAndCurrentFolder) {
+  TempFolder temp;
+  writeFile(temp / "file", "x");
+  EXPECT_TRUE(platform::pathExists(wide(temp / "file").c_str()));
+  EXPECT_TRUE(platform::pathExists(wide(temp.path()).c_str()));
+  EXPECT_FALSE(platform::pathExists(wide(temp / "none").c_str()));
+  EXPECT_FALSE(platform::pathExists(u""));
+
+  EXPECT_TRUE(platform::createFolder(wide(temp / "one").c_str()));
+  EXPECT_FALSE(platform::createFolder(wide(temp / "one").c_str()));
+  EXPECT_FALSE(platform::createFolder(wide(temp / "two/three").c_str()));
+
+  EXPECT_FALSE(platform::deleteFile(wide(temp / "one").c_str()));
+  EXPECT_TRUE(fs::is_directory(temp / "one"));
+  EXPECT_TRUE(platform::deleteFile(wide(temp / "file").c_str()));
+  EXPECT_FALSE(platform::deleteFile(wide(temp / "file").c_str()));
+
+  ASSERT_TRUE(platform::setCurrentFolder((wide(temp.path()) + u"\\one").c_str()));
+  EXPECT_FALSE(platform::setCurrentFolder(wide(temp / "none").c_str()));
+  std::u16string expected = wide(temp / "one");
+  char16_t small[4];
+  EXPECT_EQ(platform::getCurrentFolder(small, 4), expected.size() + 1);
+  char16_t buffer[512];
+  ASSERT_EQ(platform::getCurrentFolder(buffer, 512), expected.size());
+  EXPECT_EQ(std::u16string(buffer), expected);
+}
+
+TEST(ModulePath, IsTheResolvedPathOfTheRunningExecutable) {
+  char16_t buffer[512] = {};
+  uint32_t length = platform::getModuleFilePath(buffer, 512);
+  ASSERT_GT(length, 0u);
+  EXPECT_EQ(fs::path(narrow(buffer)), fs::canonical("/proc/self/exe"));
+  char16_t tiny[5];
+  EXPECT_EQ(platform::getModuleFilePath(tiny, 5), 5u);
+  EXPECT_EQ(tiny[4], u'\0');
+}
+
+TEST(RoamingFolder, PrefersAnAbsoluteXdgConfigHomeElseHomeConfig) {
+  char16_t buffer[512];
+  setenv("HOME", "/home/someone", 1);
+  setenv("XDG_CONFIG_HOME", "/data/config/", 1);
+  ASSERT_TRUE(platform::getRoamingAppDataFolder(buffer, 512));
+  EXPECT_EQ(narrow(buffer), "/data/config");
+  setenv("XDG_CONFIG_HOME", "relative/config", 1);
+  ASSERT_TRUE(platform::getRoamingAppDataFolder(buffer, 512));
+  EXPECT_EQ(narrow(buffer), "/home/someone/.config");
+  unsetenv("XDG_CONFIG_HOME");
+  ASSERT_TRUE(platform::getRoamingAppDataFolder(buffer, 512));
+  EXPECT_EQ(narrow(buffer), "/home/someone/.config");
+  EXPECT_FALSE(platform::getRoamingAppDataFolder(buffer, 10));
+  unsetenv("HOME");
+  EXPECT_FALSE(platform::getRoamingAppDataFolder(buffer, 512));
+}
+
+TEST(ProcessSnapshot, ListsEveryProcessInAscendingIdWithItsExecutableName) {
+  TempFolder temp;
+  ChildProcess child(copyOfSleep(temp.path(), "Some Program.exe"), {"30"});
+  platform::ProcessSnapshot snapshot;
+  ASSERT_TRUE(snapshot.valid());
+  platform::ProcessEntry entry;
+  uint32_t previous = 0;
+  bool sawSelf = false;
+  bool sawChild = false;
+  for (bool more = snapshot.first(entry); more; more = snapshot.next(entry)) {
+    EXPECT_GT(entry.processId, previous);
+    previous = entry.processId;
+    if (entry.processId == static_cast<uint32_t>(getpid())) {
+      sawSelf = true;
+      EXPECT_EQ(narrow(entry.exeFile), fs::canonical("/proc/self/exe").filename().string());
+    }
+    if (entry.processId == static_cast<uint32_t>(child.pid())) {
+      sawChild = true;
+      EXPECT_EQ(entry.exeFile, u"Some Program.exe");
+    }
+  }
+  EXPECT_TRUE(sawSelf);
+  EXPECT_TRUE(sawChild);
+}
+
+TEST(TerminateProcess, KillsAtOnceAndRefusesProcessGroupIds) {
+  TempFolder temp;
+  ChildProcess child(copyOfSleep(temp.path(), "sleeper"), {"30"});
+  EXPECT_TRUE(platform::terminateProcessById(static_cast<uint32_t>(child.pid()), 0));
+  EXPECT_TRUE(child.endsBySignal(SIGKILL, std::chrono::seconds(20)));
+  EXPECT_FALSE(platform::terminateProcessById(0, 0));
+  EXPECT_FALSE(platform::terminateProcessById(0xFFFFFFFFu, 0));
+}
+
+TEST(RunProgramAndWait, StartsTheFileWithNoArgumentsInTheCurrentFolderAndWaits) {
+  TempFolder temp;
+  fs::create_directories(temp / "work");
+  auto record = temp / "record.txt";
+  writeFile(temp / "installer", "#!/bin/sh\nsleep 0.2\n{ pwd; echo $#; echo \"$0\"; } > '" + record.string() + "'\n");
+  chmod((temp / "installer").c_str(), 0755);
+  ASSERT_TRUE(platform::setCurrentFolder(wide(temp / "work").c_str()));
+
+  EXPECT_TRUE(platform::runProgramAndWait((wide(temp.path()) + u"\\installer").c_str()));
+  // The file is there at once: the call returned only after the program ended.
+  EXPECT_EQ(readFile(record), (temp / "work").string() + "\n0\n" + (temp / "installer").string() + "\n");
+}
+
+TEST(RunProgramAndWait, AFileThatCannotBeStartedIsAFailedLaunch) {
+  TempFolder temp;
+  writeFile(temp / "data.bin", "not a program");
+  chmod((temp / "data.bin").c_str(), 0755);
+  writeFile(temp / "not-executable", "#!/bin/sh\n");
+  EXPECT_FALSE(platform::runProgramAndWait(wide(temp / "data.bin").c_str()));
+  EXPECT_FALSE(platform::runProgramAndWait(wide(temp / "not-executable").c_str()));
+  EXPECT_FALSE(platform::runProgramAndWait(wide(temp / "missing").c_str()));
+  EXPECT_FALSE(platform::runProgramAndWait(u""));
+}
