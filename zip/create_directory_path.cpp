@@ -1,0 +1,16 @@
+#include "platform/platform.h"
+#include "zip/path_rules.h"
+#include "zip/zip_reader.h"
+
+// Outermost first: every prefix that ends before a separator (past the first
+// unit), then the whole path. Folders that exist or cannot be made are passed over.
+void CreateDirectoryPath(const char16_t* baseFolder, const char16_t* relativePath) {
+  if (relativePath == nullptr || relativePath[0] == 0) return;
+  size_t length = WideLength(relativePath);
+  char16_t joined[ZipMaxPath];
+  for (size_t i = 1; i <= length; ++i) {
+    if (i < length && !IsPathSeparator(relativePath[i])) continue;
+    // A folder that does not fit its buffer is not made; what needs it fails later.
+    if (JoinPath(baseFolder, relativePath, i, joined)) platform::createFolder(joined);
+  }
+}

@@ -1,0 +1,116 @@
+// Writing one entry to disk: a file, or a folder entry's folders.
+#include <cstring>
+
+#include "platform/platform.h"
+#include "zip/entry_stepping.h"
+#include "zip/entry_stream.h"
+#include "zip/path_rules.h"
+#include "zip/zip_directory.h"
+#include "zip/zip_reader.h"
+
+namespace {
+
+constexpr uint32_t kCopyBufferSize = 0x4000;
+// A converted name holds at most this many units, so a stored name this long or longer does not fit.
+constexpr uint32_t kLongestWholeName = ZipMaxPath - 2;
+
+bool endsWithSeparator(const char* name) {
+  size_t length = std::strlen(name);
+  return length > 0 && (name[length - 1] == '/' || name[length - 1] == '\\');
+}
+
+// A relative target is written where the process stands; that must be the root.
+bool currentFolderIsRoot(const char16_t* root) {
+  char16_t current[ZipMaxPath] = {};
+  uint32_t length = platform::getCurrentFolder(current, ZipMaxPath - 1);
+  if (length == 0 || length >= ZipMaxPath - 1) return false;
+  current[length] = u'\\';
+  current[length + 1] = 0;
+  const char16_t* rest = PathBelowRoot(root, current);
+  return rest != nullptr && rest[0] == 0;
+}
+
+// The folders a file target needs, below the root; false when the target may not be written.
+bool prepareTargetFolders(const char16_t* root, const char16_t* target) {
+  if (target == nullptr || target[0] == 0 || WideLength(target) >= ZipMaxPath) return false;
+  const char16_t* relative = target;
+  if (IsAbsolutePath(target)) {
+    relative = PathBelowRoot(root, target);
+    if (relative == nullptr) return false;
+  } else if (!currentFolderIsRoot(root)) {
+    return false;
+  }
+  if (relative[0] == 0 || IsUnsafeRelativeName(relative)) return false;
+  // Archives often hold no folder entries: the file's folders are made here.
+  size_t last = WideLength(relative);
+  while (last > 0 && !IsPathSeparator(relative[last - 1])) --last;
+  if (last > 1) {
+    char16_t folder[ZipMaxPath];
+    std::memcpy(folder, relative, (last - 1) * sizeof(char16_t));
+    folder[last - 1] = 0;
+    CreateDirectoryPath(root, folder);
+  }
+  return true;
+}
+
+bool entryComplete(const ZipDirectory* directory) {
+  const EntryReadState* state = directory->openStream;
+  return state != nullptr && state->uncompressedLeft == 0 && state->crc == state->expectedCrc;
+}
+
+}  // namespace
+
+ZipResult ZipReader::ExtractEntry(int32_t index, const char16_t* targetPath) {
+  if (openEntryIndex != -1) EntryStreamClose(directory);
+  openEntryIndex = -1;
+  if (index < 0 || static_cast<uint32_t>(index) >= directory->entryCount) return ZipBadArgument;
+  if (MoveToCentralEntry(directory, index) != DirOk) return ZipBadLocalHeader;  // nothing created
+
+  ZipEntryRecordA record;
+  ZipResult built = ZipReaderGetEntryA(this, &record, index);
+  if (built != ZipOk) return built;
+
+  // A name the records cannot hold whole (too long, or with a NUL inside)
+  // would be written under another, shorter name.
+  uint32_t storedLength = directory->current.nameLength;
+  bool nameWhole = storedLength <= kLongestWholeName && std::strlen(record.name) == storedLength;
+  char16_t name[ZipMaxPath] = {};
+  if (nameWhole) {
+    nameWhole = platform::multiByteToWide(platform::CodePage::Ansi, record.name, -1, name, ZipMaxPath - 1) != 0;
+  }
+  bool folderEntry = (record.attributes & platform::kAttributeDirectory) != 0 || endsWithSeparator(record.name);
+  if (folderEntry) {
+    // A folder entry with an unsafe name creates nothing.
+    if (nameWhole && !IsUnsafeRelativeName(name)) CreateDirectoryPath(rootFolder, name);
+    return ZipOk;
+  }
+  if (!nameWhole || IsUnsafeRelativeName(name) || !prepareTargetFolders(rootFolder, targetPath)) return ZipOpenFailed;
+
+  platform::File file = platform::File::createForWriting(targetPath);
+  if (!file.isOpen()) return ZipOpenFailed;
+
+  EntryStreamOpen(directory);  // a stream that did not open makes the first read fail
+  openEntryIndex = index;
+  bool failed = false;
+  unsigned char buffer[kCopyBufferSize];
+  for (;;) {
+    int32_t n = EntryStreamRead(directory, buffer, kCopyBufferSize);
+    if (n < 0) {
+      failed = true;
+      break;
+    }
+    if (n == 0) break;
+    uint32_t written = 0;
+    if (!file.write(buffer, static_cast<uint32_t>(n), written) || written != static_cast<uint32_t>(n)) {
+      failed = true;
+      break;
+    }
+  }
+  // Data that end early or fail their CRC-32 are a failed extraction, never a success.
+  if (!failed && !entryComplete(directory)) failed = true;
+  if (!failed && file.isDiskFile()) file.setTimes(&record.creationTime, &record.accessTime, &record.writeTime);
+  file.close();
+  if (directory->openStream != nullptr) EntryStreamClose(directory);
+  openEntryIndex = -1;
+  return failed ? ZipExtractFailed : ZipOk;
+}
