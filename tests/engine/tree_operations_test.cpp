@@ -1,0 +1,130 @@
+// The engine's tree operations over their 512-unit path buffers, and the folder listing.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <list>
+
+#include "engine/paths.h"
+#include "engine/tree_operations.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+struct PathBuffer {
+  explicit PathBuffer(const std::u16string& text) {
+    std::fill(std::begin(units), std::end(units), u'#');
+    std::copy(text.begin(), text.end(), units);
+    units[text.size()] = 0;
+  }
+  explicit PathBuffer(const fs::path& path) : PathBuffer(widen(path.string())) {}
+  char16_t units[kPathBufferLength];
+};
+
+}  // namespace
+
+TEST(TreeOperations, WriteTheListsSecondNulBehindThePath) {
+  TempFolder temp;
+  writeFile(temp / "a", "a");
+  PathBuffer from(temp / "a");
+  PathBuffer to(temp / "b");
+  size_t length = (temp / "a").string().size();
+  ASSERT_TRUE(renamePath(from.units, to.units));
+  EXPECT_EQ(from.units[length], 0);
+  EXPECT_EQ(from.units[length + 1], 0);
+  EXPECT_EQ(from.units[length + 2], u'#');
+  EXPECT_EQ(std::u16string(from.units), widen((temp / "a").string()));
+  EXPECT_EQ(to.units[length + 1], 0);
+}
+
+TEST(TreeOperations, RefusePathsThatLeaveNoRoomForTheSecondNul) {
+  TempFolder temp;
+  std::u16string base = widen(temp.path().string()) + u"\\";
+  PathBuffer longest(base + std::u16string(510 - base.size(), u'x'));
+  EXPECT_FALSE(deletePath(longest.units));  // fits, but names nothing
+  EXPECT_EQ(longest.units[511], 0);
+  PathBuffer tooLong(base + std::u16string(511 - base.size(), u'x'));
+  EXPECT_FALSE(deletePath(tooLong.units));
+  char16_t unterminated[kPathBufferLength];
+  std::fill(std::begin(unterminated), std::end(unterminated), u'x');
+  EXPECT_FALSE(deletePath(unterminated));
+  EXPECT_FALSE(deletePath(nullptr));
+  EXPECT_FALSE(renamePath(nullptr, tooLong.units));
+  EXPECT_FALSE(copyFolderContents(nullptr, tooLong.units));
+}
+
+TEST(TreeOperations, CopyCreatesOneTargetLevelAndOverwrites) {
+  TempFolder temp;
+  fs::create_directories(temp / "source/sub");
+  writeFile(temp / "source/file", "new");
+  writeFile(temp / "source/sub/inner", "inner");
+  {
+    SCOPED_TRACE("missing parent: nothing copied");
+    PathBuffer from(widen((temp / "source").string()) + u"\\*");
+    PathBuffer to(temp / "missing/target");
+    EXPECT_FALSE(copyFolderContents(from.units, to.units));
+    EXPECT_FALSE(fs::exists(temp / "missing"));
+  }
+  {
+    SCOPED_TRACE("missing target with its parent present");
+    PathBuffer from(widen((temp / "source").string()) + u"\\*");
+    PathBuffer to(temp / "target");
+    EXPECT_TRUE(copyFolderContents(from.units, to.units));
+    EXPECT_EQ(readFile(temp / "target/sub/inner"), "inner");
+  }
+  {
+    SCOPED_TRACE("existing files are replaced");
+    writeFile(temp / "target/file", "old");
+    PathBuffer from(widen((temp / "source").string()) + u"\\*");
+    PathBuffer to(temp / "target");
+    EXPECT_TRUE(copyFolderContents(from.units, to.units));
+    EXPECT_EQ(readFile(temp / "target/file"), "new");
+  }
+}
+
+TEST(TreeOperations, DeleteRemovesTreesAndRenameNeverReplaces) {
+  TempFolder temp;
+  fs::create_directories(temp / "tree/sub");
+  writeFile(temp / "tree/sub/file", "x");
+  PathBuffer tree(temp / "tree");
+  EXPECT_TRUE(deletePath(tree.units));
+  EXPECT_FALSE(fs::exists(temp / "tree"));
+  EXPECT_FALSE(deletePath(tree.units));
+
+  writeFile(temp / "a", "a");
+  writeFile(temp / "b", "b");
+  PathBuffer a(temp / "a");
+  PathBuffer b(temp / "b");
+  EXPECT_FALSE(renamePath(a.units, b.units));
+  EXPECT_EQ(readFile(temp / "b"), "b");
+}
+
+TEST(ListFilesInFolder, AppendsPlainFilesAndMakesTheFolderCurrent) {
+  TempFolder temp;
+  fs::create_directories(temp / "download/sub");
+  writeFile(temp / "download/b.exe", "x");
+  writeFile(temp / "download/.hidden", "x");
+  writeFile(temp / "download/A.exe", "x");
+  std::list<std::u16string> names{u"earlier"};
+  listFilesInFolder(widen((temp / "download").string()).c_str(), names);
+  EXPECT_EQ(names, (std::list<std::u16string>{u"earlier", u".hidden", u"A.exe", u"b.exe"}));
+  EXPECT_EQ(fs::current_path(), temp / "download");
+}
+
+TEST(ListFilesInFolder, OnlySubFoldersOrAMissingFolder) {
+  TempFolder temp;
+  fs::create_directories(temp / "only/sub");
+  std::list<std::u16string> names;
+  listFilesInFolder(widen((temp / "only").string()).c_str(), names);
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(fs::current_path(), temp / "only");
+
+  listFilesInFolder(widen((temp / "missing").string()).c_str(), names);
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(fs::current_path(), temp / "only");
+}
