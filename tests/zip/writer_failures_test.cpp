@@ -1,0 +1,209 @@
+// Finishing when the output fails or the archive cannot be described: the
+// close reports ZipExtractFailed, frees every entry and releases the output.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/support/temp_folder.h"
+#include "tests/zip/writer_test_support.h"
+
+using namespace writer_test;
+using testing_support::readFile;
+using testing_support::TempFolder;
+using testing_support::writeFile;
+
+namespace {
+
+// Lowers the file-size limit for the lifetime of the object; writes past it
+// then fail with EFBIG instead of killing the process.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = bytes;
+    active_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, previousHandler_);
+  }
+  bool active() const { return active_; }
+
+ private:
+  rlimit saved_{};
+  sighandler_t previousHandler_ = SIG_DFL;
+  bool active_ = false;
+};
+
+}  // namespace
+
+TEST(WriterFailures, NoOutputWritesNothingAndFailsTheClose) {
+  {
+    SCOPED_TRACE("the sink alone");
+    auto writer = writerWithoutOutput();
+    EXPECT_EQ(ZipWriterSinkWrite(writer.get(), "abc", 3), 0u);
+    EXPECT_EQ(writer->lastError, ZipAlreadyOpen);
+  }
+  {
+    SCOPED_TRACE("a close with entries, through the handle");
+    auto writer = writerWithoutOutput();
+    appendNamedEntries(*writer, 3);
+    LastWriterResult = ZipOk;
+    EXPECT_EQ(ZipHandleClose(writerHandle(std::move(writer))), ZipExtractFailed);
+    EXPECT_EQ(LastWriterResult, ZipExtractFailed);
+  }
+  {
+    SCOPED_TRACE("a close without entries: the end record cannot go out either");
+    auto writer = writerWithoutOutput();
+    EXPECT_EQ(ZipWriterClose(writer.get()), ZipExtractFailed);
+    EXPECT_EQ(writer->lastError, ZipAlreadyOpen);
+    EXPECT_TRUE(writer->finished);
+  }
+}
+
+TEST(WriterFailures, ASecondCloseWritesNothing) {
+  TempFolder folder;
+  auto writer = fileWriter(folder / "once.zip");
+  appendNamedEntries(*writer, 2);
+  ASSERT_EQ(ZipWriterClose(writer.get()), ZipOk);
+  const std::string first = readFile(folder / "once.zip");
+  const uint32_t position = writer->position;
+
+  EXPECT_EQ(ZipWriterClose(writer.get()), ZipOk);
+  EXPECT_EQ(writer->lastError, 0) << "no write was even tried on the released output";
+  EXPECT_EQ(writer->position, position);
+  EXPECT_EQ(readFile(folder / "once.zip"), first);
+}
+
+TEST(WriterFailures, AFailedHeaderWriteSkipsTheRestButFreesEverything) {
+  {
+    SCOPED_TRACE("a file opened for reading refuses every write, through the handle");
+    TempFolder folder;
+    writeFile(folder / "readonly.zip", "");
+    auto writer = writerWithoutOutput();
+    writer->file = platform::File::openForReading(testing_support::widen((folder / "readonly.zip").string()).c_str());
+    ASSERT_TRUE(writer->file.isOpen());
+    appendNamedEntries(*writer, 3);
+    EXPECT_EQ(ZipHandleClose(writerHandle(std::move(writer))), ZipExtractFailed);
+    EXPECT_EQ(LastWriterResult, ZipExtractFailed);
+    EXPECT_EQ(readFile(folder / "readonly.zip"), "");
+  }
+  {
+    SCOPED_TRACE("a full device refuses the first byte");
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    auto writer = fileWriter("/dev/full");
+    appendNamedEntries(*writer, 4);
+    auto* extra = new uint8_t[6]{1, 2, 3, 4, 5, 6};
+    writer->entries->next->extra.reset(extra);
+    writer->entries->next->extraLength = 6;
+    EXPECT_EQ(ZipWriterClose(writer.get()), ZipExtractFailed);
+    EXPECT_EQ(writer->entries, nullptr) << "every entry is freed, extra field included";
+    EXPECT_FALSE(writer->file.isOpen());
+    EXPECT_EQ(writer->position, 4 * 46u + 4 * 2 + 6 + 22) << "the position still counts every header";
+  }
+}
+
+TEST(WriterFailures, AFailureInTheSecondHeaderKeepsTheFirst) {
+  TempFolder folder;
+  const auto path = folder / "cut.zip";
+  auto writer = fileWriter(path);
+  appendNamedEntries(*writer, 3);  // headers of 48 bytes each
+  {
+    FileSizeLimit limit(48 + 20);  // the file stops in the middle of the second header
+    if (!limit.active()) GTEST_SKIP() << "cannot lower the file-size limit";
+    EXPECT_EQ(ZipWriterClose(writer.get()), ZipExtractFailed);
+  }
+  EXPECT_EQ(writer->entries, nullptr);
+  EXPECT_FALSE(writer->file.isOpen());
+  const std::string bytes = readFile(path);
+  ASSERT_EQ(bytes.size(), 48u + 20) << "the output keeps what was written, and no end record";
+  EXPECT_EQ(readLittleEndian32(bytes, 0), 0x02014B50u);
+  EXPECT_EQ(bytes.substr(46, 2), "n0");
+  EXPECT_EQ(readLittleEndian32(bytes, 48), 0x02014B50u);
+}
+
+TEST(WriterFailures, WhatSixteenBitFieldsCannotHoldIsRefusedBeforeAnyWrite) {
+  struct Case {
+    const char* what;
+    void (*shape)(ZipWriter&);
+  };
+  static std::string longText(65536, 'c');
+  const Case cases[] = {
+      {"65536 entries", [](ZipWriter& writer) { appendNamedEntries(writer, 65536); }},
+      {"a name of 65536 bytes",
+       [](ZipWriter& writer) {
+         appendNamedEntries(writer, 1);
+         appendEntry(writer, makeEntry(std::string(65536, 'n'), Method::Stored, 0, 0, 0, 0));
+       }},
+      {"an extra field of 65536 bytes",
+       [](ZipWriter& writer) {
+         auto entry = makeEntry("e", Method::Stored, 0, 0, 0, 0);
+         entry->extra.reset(new uint8_t[65536]());
+         entry->extraLength = 65536;
+         appendEntry(writer, std::move(entry));
+       }},
+      {"a comment of 65536 bytes",
+       [](ZipWriter& writer) {
+         auto entry = makeEntry("c", Method::Stored, 0, 0, 0, 0);
+         entry->comment = reinterpret_cast<const uint8_t*>(longText.data());
+         entry->commentLength = 65536;
+         appendEntry(writer, std::move(entry));
+       }},
+      {"a length without bytes behind it",
+       [](ZipWriter& writer) {
+         auto entry = makeEntry("short", Method::Stored, 0, 0, 0, 0);
+         entry->nameLength = 6;
+         appendEntry(writer, std::move(entry));
+       }},
+      {"a directory past the 32-bit offsets",
+       [](ZipWriter& writer) {
+         writer.position = 0xFFFFFFFFu - 60;
+         appendNamedEntries(writer, 1);
+       }},
+  };
+  for (const Case& refused : cases) {
+    SCOPED_TRACE(refused.what);
+    auto writer = memoryWriter(64);
+    refused.shape(*writer);
+    const uint32_t position = writer->position;
+    EXPECT_EQ(ZipWriterClose(writer.get()), ZipExtractFailed);
+    EXPECT_EQ(writer->used, 0u) << "not even the first byte";
+    EXPECT_EQ(writer->position, position);
+    EXPECT_EQ(writer->lastError, 0);
+    EXPECT_EQ(writer->entries, nullptr);
+  }
+}
+
+TEST(WriterFailures, TheLargestCountsStillFit) {
+  {
+    SCOPED_TRACE("65535 entries");
+    auto writer = memoryWriter(1 << 20);
+    appendNamedEntries(*writer, 65535);
+    ASSERT_EQ(ZipWriterPutCentralDirectory(writer.get()), ZipOk);
+    const std::string bytes = viewBytes(*writer);
+    EXPECT_EQ(readLittleEndian16(bytes, bytes.size() - 12), 65535u);
+    EXPECT_EQ(readLittleEndian32(bytes, bytes.size() - 10), bytes.size() - 22);
+  }
+  {
+    SCOPED_TRACE("a name, an extra field and a comment of 65535 bytes each");
+    static std::string comment(65535, 'c');
+    auto writer = memoryWriter(1024);
+    auto entry = makeEntry(std::string(65535, 'n'), Method::Stored, 0, 0, 0, 0);
+    entry->extra.reset(new uint8_t[65535]());
+    entry->extraLength = 65535;
+    entry->comment = reinterpret_cast<const uint8_t*>(comment.data());
+    entry->commentLength = 65535;
+    appendEntry(*writer, std::move(entry));
+    ASSERT_EQ(ZipWriterPutCentralDirectory(writer.get()), ZipOk);
+    const std::string bytes = viewBytes(*writer);
+    ASSERT_EQ(bytes.size(), 46u + 3 * 65535 + 22);
+    EXPECT_EQ(readLittleEndian16(bytes, 28), 65535u);
+    EXPECT_EQ(readLittleEndian16(bytes, 30), 65535u);
+    EXPECT_EQ(readLittleEndian16(bytes, 32), 65535u);
+  }
+}
