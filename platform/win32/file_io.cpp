@@ -1,0 +1,79 @@
+// File handles: CreateFileW and the calls on its handle.
+#include <utility>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_wide.h"
+
+namespace platform {
+
+static_assert(File::kInvalidHandle == -1, "INVALID_HANDLE_VALUE is -1");
+
+File::~File() { close(); }
+
+File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, kInvalidHandle)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = std::exchange(other.handle_, kInvalidHandle);
+  }
+  return *this;
+}
+
+File File::openForReading(const char16_t* path) {
+  HANDLE handle = CreateFileW(win32::wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  return File(win32::fromHandle(handle));
+}
+
+File File::createForWriting(const char16_t* path) {
+  HANDLE handle =
+      CreateFileW(win32::wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return File(win32::fromHandle(handle));
+}
+
+void File::close() {
+  if (isOpen()) CloseHandle(win32::toHandle(handle_));
+  handle_ = kInvalidHandle;
+}
+
+bool File::read(void* buffer, uint32_t count, uint32_t& bytesRead) {
+  DWORD done = 0;
+  const bool ok = isOpen() && ReadFile(win32::toHandle(handle_), buffer, count, &done, nullptr);
+  bytesRead = done;
+  return ok;
+}
+
+bool File::write(const void* buffer, uint32_t count, uint32_t& bytesWritten) {
+  DWORD done = 0;
+  const bool ok = isOpen() && WriteFile(win32::toHandle(handle_), buffer, count, &done, nullptr);
+  bytesWritten = done;
+  return ok;
+}
+
+bool File::seek(int64_t distance, SeekOrigin origin, uint64_t* newPosition) {
+  if (!isOpen()) return false;
+  const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
+  LONG high = static_cast<LONG>(distance >> 32);
+  // INVALID_SET_FILE_POINTER is also a valid low half, so only the error code tells.
+  SetLastError(NO_ERROR);
+  const DWORD low = SetFilePointer(win32::toHandle(handle_), static_cast<LONG>(distance & 0xFFFFFFFF), &high, method);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
+  if (newPosition) *newPosition = (static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low;
+  return true;
+}
+
+bool File::isDiskFile() const { return isOpen() && GetFileType(win32::toHandle(handle_)) == FILE_TYPE_DISK; }
+
+bool File::setTimes(const FileTime* creation, const FileTime* lastAccess, const FileTime* lastWrite) {
+  if (!isOpen()) return false;
+  FILETIME times[3] = {};
+  const FileTime* given[3] = {creation, lastAccess, lastWrite};
+  for (int i = 0; i < 3; ++i) {
+    if (given[i]) times[i] = FILETIME{given[i]->low, given[i]->high};
+  }
+  return SetFileTime(win32::toHandle(handle_), creation ? &times[0] : nullptr, lastAccess ? &times[1] : nullptr,
+                     lastWrite ? &times[2] : nullptr) != FALSE;
+}
+
+}  // namespace platform
