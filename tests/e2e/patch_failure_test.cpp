@@ -1,0 +1,106 @@
+// Patch runs that fail: the installation stays exactly as it was.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/patch_test_sandbox.h"
+
+using namespace patch_test;
+using testing_support::describeTreeDifference;
+using testing_support::makeZip;
+using testing_support::replaceBytes;
+using testing_support::shortenFirstEntryData;
+using testing_support::writeFile;
+
+namespace {
+
+// A good archive that would change the installation, applied first.
+void addGoodArchive(const PatchSandbox& s) {
+  makeZip(s.patch("a_sp1.zip"), {{"keep.txt", "changed by a_sp1"}, {"added/by_a.txt", "added"}});
+}
+
+}  // namespace
+
+TEST(PatchFailure, NoPatchFolderOrAnEmptyOne) {
+  {
+    SCOPED_TRACE("no patch folder");
+    PatchSandbox s;
+    s.expectFailedRunLeavesInstallation();
+  }
+  {
+    SCOPED_TRACE("an empty patch folder");
+    PatchSandbox s;
+    fs::create_directories(s.patchFolder());
+    s.expectFailedRunLeavesInstallation();
+  }
+  {
+    SCOPED_TRACE("a patch folder with only a sub-folder");
+    PatchSandbox s;
+    fs::create_directories(s.patchFolder() / "x_sp1.zip");
+    s.expectFailedRunLeavesInstallation();
+  }
+}
+
+TEST(PatchFailure, AFileNamedZipThatIsNoArchive) {
+  PatchSandbox s;
+  addGoodArchive(s);
+  writeFile(s.patch("part.zip.txt"), "plain text, whatever its name says");
+  s.expectFailedRunLeavesInstallation();
+}
+
+TEST(PatchFailure, AnArchiveThatCannotBeOpenedAfterAGoodOne) {
+  PatchSandbox s;
+  addGoodArchive(s);
+  writeFile(s.patch("b_sp2.zip"), "PK but no archive");
+  s.expectFailedRunLeavesInstallation();
+}
+
+TEST(PatchFailure, AnEntryWithDataThatDoesNotMatchItsCrc) {
+  PatchSandbox s;
+  addGoodArchive(s);
+  makeZip(s.patch("b_sp2.zip"), {{"fine.txt", "fine"}, {"keep.txt", "this content gets damaged"}}, "-0");
+  ASSERT_EQ(replaceBytes(s.patch("b_sp2.zip"), "gets damaged", "got damaged!"), 1);
+  s.expectFailedRunLeavesInstallation();
+}
+
+TEST(PatchFailure, AnEntryWhoseDataIsCutShort) {
+  PatchSandbox s;
+  addGoodArchive(s);
+  makeZip(s.patch("b_sp2.zip"), {{"keep.txt", std::string(5000, 'k')}, {"after.txt", "after"}});
+  shortenFirstEntryData(s.patch("b_sp2.zip"), 6);
+  s.expectFailedRunLeavesInstallation();
+}
+
+TEST(PatchFailure, AnEntryThatLeadsOutOfTheExtractionFolder) {
+  PatchSandbox s;
+  addGoodArchive(s);
+  makeZip(s.patch("b_sp2.zip"), {{"fine.txt", "fine"}, {"zz/escaped.txt", "escaped"}});
+  ASSERT_EQ(replaceBytes(s.patch("b_sp2.zip"), "zz/escaped", "../escaped"), 2);
+  s.expectFailedRunLeavesInstallation();
+  EXPECT_FALSE(fs::exists(s.clientData() / "escaped.txt"));
+}
+
+TEST(PatchFailure, ACopyThatStopsHalfWayIsRolledBack) {
+  PatchSandbox s;
+  writeFile(s.install() / "ab_changed.txt", "installed");
+  writeFile(s.install() / "conflict", "a file where the patch brings a folder");
+  // The copy goes by name: the first three land before "conflict" fails.
+  makeZip(s.patch("a_sp1.zip"), {{"aa_new.txt", "new"},
+                                 {"aab_dir/inner.txt", "new folder"},
+                                 {"ab_changed.txt", "patched"},
+                                 {"conflict/inside.txt", "cannot land"},
+                                 {"zz_new.txt", "never reached"},
+                                 {"sqlite3.dll", "sqlite library, new"}});
+  const TreeSnapshot before = s.installation();
+
+  s.runPatch();
+  // The backup brought the executable and sqlite3.dll back under their own
+  // names, so the parked copies stay beside them until the next run.
+  TreeSnapshot withParked = before;
+  withParked["VelmiUpdate_Rename.exe"] = before.at("VelmiUpdate");
+  withParked["sqlite3_Rename.dll"] = before.at("sqlite3.dll");
+  EXPECT_EQ(describeTreeDifference(withParked, s.installation()), "");
+  s.expectWorkFoldersGone();
+
+  SCOPED_TRACE("the next run deletes the parked copies");
+  s.runPatch();
+  EXPECT_EQ(describeTreeDifference(before, s.installation()), "");
+}

@@ -1,0 +1,67 @@
+// A patch run ("N") of the real updater over a seeded installation folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/support/patch_archives.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/tree_snapshot.h"
+#include "tests/support/updater_sandbox.h"
+
+namespace patch_test {
+
+namespace fs = std::filesystem;
+using testing_support::TreeSnapshot;
+
+class PatchSandbox {
+ public:
+  PatchSandbox() {
+    testing_support::writeFile(install() / "sqlite3.dll", "sqlite library, old");
+    testing_support::writeFile(install() / "keep.txt", "never touched");
+    fs::create_directories(install() / "shared");
+    testing_support::writeFile(install() / "shared" / "config.ini", "old config");
+    testing_support::writeFile(install() / "shared" / "other.ini", "other config");
+  }
+
+  fs::path install() const { return sandbox_.installFolder(); }
+  fs::path clientData() const { return sandbox_.clientDataFolder(); }
+  fs::path patchFolder() const { return clientData() / "downsmallversion"; }
+  fs::path extractFolder() const { return clientData() / "decpressupdatefile"; }
+  fs::path backupFolder() const { return clientData() / "baksrcfile"; }
+
+  // The patch folder, created on first use.
+  fs::path patch(const std::string& name) const {
+    fs::create_directories(patchFolder());
+    return patchFolder() / name;
+  }
+
+  TreeSnapshot installation() const { return testing_support::snapshotTree(install()); }
+
+  void runPatch() const {
+    testing_support::RunResult result = sandbox_.run({"N"});
+    ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
+    EXPECT_EQ(result.exitCode, 0);
+  }
+
+  void expectWorkFoldersGone() const {
+    EXPECT_FALSE(fs::exists(patchFolder()));
+    EXPECT_FALSE(fs::exists(extractFolder()));
+    EXPECT_FALSE(fs::exists(backupFolder()));
+  }
+
+  // A failed run leaves the installation as it was and removes its work folders.
+  void expectFailedRunLeavesInstallation() const {
+    const TreeSnapshot before = installation();
+    runPatch();
+    EXPECT_EQ(testing_support::describeTreeDifference(before, installation()), "");
+    expectWorkFoldersGone();
+  }
+
+ private:
+  testing_support::UpdaterSandbox sandbox_;
+};
+
+}  // namespace patch_test
