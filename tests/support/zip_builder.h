@@ -1,0 +1,120 @@
+// Zip archives written byte by byte (deflate by zlib), so that damaged and
+// hostile archives are easy to make: build a sound one, then change one field
+// through the hooks or by patching the bytes at the offsets the layout reports.
+//
+//   ZipBuilder zip;
+//   zip.addFile("a.txt", "hello").addFolder("docs/").addFile("docs/b.bin", data, 0);
+//   zip.entry(0).local.crc = 0x1234;        // one defect
+//   zip.writeTo(folder / "bad.zip");
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+constexpr uint16_t kZipStored = 0;
+constexpr uint16_t kZipDeflated = 8;
+
+// DOS date and time fields as zip headers hold them.
+uint16_t dosDate(int year, int month, int day);
+uint16_t dosTime(int hour, int minute, int second);
+
+uint32_t crc32Of(const std::string& data);
+std::string deflateRaw(const std::string& data);
+
+// Little-endian field writers, for building and for patching built bytes.
+void putLE16(std::string& out, uint32_t value);
+void putLE32(std::string& out, uint32_t value);
+void patchLE16(std::string& bytes, size_t offset, uint32_t value);
+void patchLE32(std::string& bytes, size_t offset, uint32_t value);
+
+// An extended-timestamp ("UT") extra block with the given flags and times, in flag order.
+std::string utExtraBlock(uint8_t flags, const std::vector<uint32_t>& times);
+// Any other extra block.
+std::string extraBlock(uint16_t id, const std::string& data);
+
+// Header fields that, when set, replace what the builder would write.
+struct ZipHeaderOverrides {
+  std::optional<uint32_t> signature;
+  std::optional<uint16_t> versionNeeded;
+  std::optional<uint16_t> flags;
+  std::optional<uint16_t> method;
+  std::optional<uint32_t> crc;
+  std::optional<uint32_t> compressedSize;
+  std::optional<uint32_t> uncompressedSize;
+  std::optional<uint16_t> nameLength;
+  std::optional<uint16_t> extraLength;
+  std::optional<uint16_t> diskNumberStart;  // central only
+  std::optional<uint32_t> localHeaderOffset;  // central only
+};
+
+struct ZipBuilderEntry {
+  std::string name;                 // bytes as stored (UTF-8 here)
+  std::string content;              // the uncompressed bytes
+  uint16_t method = kZipDeflated;   // 0 and 8 are compressed as named; any other stores the content raw
+  uint16_t dosDate = 0x5A21;        // 2025-01-01
+  uint16_t dosTime = 0x6000;        // 12:00:00
+  uint32_t externalAttributes = 0;
+  uint16_t versionMadeBy = 20;      // DOS; 0x031E is Unix
+  uint16_t flags = 0;
+  bool dataDescriptor = false;      // flag bit 3, zero CRC and sizes locally, a descriptor after the data
+  std::string localExtra;
+  std::string centralExtra;
+  std::string comment;
+  std::optional<std::string> storedData;  // the bytes written as entry data, instead of the compressed content
+  ZipHeaderOverrides local;
+  ZipHeaderOverrides central;
+};
+
+struct ZipEndRecordOverrides {
+  std::optional<uint32_t> signature;
+  std::optional<uint16_t> thisDisk;
+  std::optional<uint16_t> centralDisk;
+  std::optional<uint16_t> entriesHere;
+  std::optional<uint16_t> entriesTotal;
+  std::optional<uint32_t> centralSize;
+  std::optional<uint32_t> centralOffset;
+  std::optional<uint16_t> commentLength;
+};
+
+// Where the parts of the last built archive lie, counted from the file's first byte.
+struct ZipLayout {
+  std::vector<size_t> localHeaders;
+  std::vector<size_t> entryData;
+  std::vector<size_t> centralHeaders;
+  size_t centralDirectory = 0;
+  size_t endRecord = 0;
+};
+
+class ZipBuilder {
+ public:
+  ZipBuilder& add(ZipBuilderEntry entry);
+  ZipBuilder& addFile(const std::string& name, const std::string& content, uint16_t method = kZipDeflated);
+  // A folder entry: the name should end with "/"; the DOS folder bit is set.
+  ZipBuilder& addFolder(const std::string& name);
+  // Bytes before the archive (a self-extractor's stub, say).
+  ZipBuilder& prefix(const std::string& bytes);
+  ZipBuilder& comment(const std::string& text);
+  // Bytes after the end record and its comment.
+  ZipBuilder& trailer(const std::string& bytes);
+
+  ZipBuilderEntry& entry(size_t index) { return entries_[index]; }
+  size_t entryCount() const { return entries_.size(); }
+  ZipEndRecordOverrides& endRecord() { return end_; }
+
+  std::string build(ZipLayout* layout = nullptr) const;
+  void writeTo(const std::filesystem::path& path, ZipLayout* layout = nullptr) const;
+
+ private:
+  std::vector<ZipBuilderEntry> entries_;
+  ZipEndRecordOverrides end_;
+  std::string prefix_;
+  std::string comment_;
+  std::string trailer_;
+};
+
+}  // namespace testing_support
