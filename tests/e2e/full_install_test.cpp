@@ -1,0 +1,98 @@
+// "Y" end to end: the one installer of the download folder runs, and the
+// parked files come back unless the installer replaced them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "tests/e2e/full_install_support.h"
+#include "tests/support/tree_snapshot.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+using namespace full_install;
+
+TEST(FullInstall, RunsTheInstallerInTheDownloadFolderAndWaitsForIt) {
+  UpdaterSandbox sandbox;
+  writeFile(sandbox.installFolder() / "sqlite3.dll", "old library");
+  fs::path record = sandbox.root() / "record.txt";
+  fs::path done = sandbox.root() / "done.txt";
+  writeScript(downloadFolder(sandbox) / "QuilletSetup.exe",
+              "{ pwd; echo $#; LC_ALL=C ls " + quoted(sandbox.installFolder()) + "; } > " + quoted(record) +
+                  "\nsleep 0.3\necho new library > " + quoted(sandbox.installFolder() / "sqlite3.dll") +
+                  "\necho done > " + quoted(done) + "\n");
+
+  RunResult result = sandbox.run({"Y"});
+  ASSERT_TRUE(result.exited);
+  EXPECT_EQ(result.exitCode, 0);
+
+  std::istringstream lines(readFile(record));
+  std::string workingFolder, argumentCount, rest;
+  std::getline(lines, workingFolder);
+  std::getline(lines, argumentCount);
+  std::getline(lines, rest, '\0');
+  EXPECT_EQ(workingFolder, downloadFolder(sandbox).string());
+  EXPECT_EQ(argumentCount, "0");
+  SCOPED_TRACE("while the installer ran, both files stood under their parked names");
+  EXPECT_EQ(rest, "VelmiUpdate_Rename.exe\nsqlite3_Rename.dll\n");
+
+  EXPECT_TRUE(fs::exists(done)) << "the run did not wait for the installer";
+  EXPECT_TRUE(fs::exists(sandbox.updater()));
+  EXPECT_FALSE(fs::exists(sandbox.installFolder() / "VelmiUpdate_Rename.exe"));
+  EXPECT_EQ(readFile(sandbox.installFolder() / "sqlite3.dll"), "new library\n");
+  EXPECT_EQ(readFile(sandbox.installFolder() / "sqlite3_Rename.dll"), "old library");
+  EXPECT_TRUE(fs::exists(downloadFolder(sandbox) / "QuilletSetup.exe"));
+
+  SCOPED_TRACE("the next run deletes the parked library that the new one replaced");
+  fs::remove_all(downloadFolder(sandbox));
+  result = sandbox.run({"Y"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_FALSE(fs::exists(sandbox.installFolder() / "sqlite3_Rename.dll"));
+  EXPECT_EQ(readFile(sandbox.installFolder() / "sqlite3.dll"), "new library\n");
+  EXPECT_TRUE(fs::exists(sandbox.updater()));
+}
+
+TEST(FullInstall, StartsNothingUnlessTheDownloadFolderHoldsExactlyOneFile) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> files;
+    std::vector<std::string> folders;
+  };
+  for (const Case& c : {Case{"no file", {}, {}}, Case{"two files", {"a.exe", "b.exe"}, {}},
+                        Case{"only a sub-folder", {}, {"sub"}}, Case{"no download folder", {}, {}}}) {
+    SCOPED_TRACE(c.name);
+    UpdaterSandbox sandbox;
+    writeFile(sandbox.installFolder() / "sqlite3.dll", "library");
+    fs::path marker = sandbox.root() / "installer-ran";
+    if (std::string(c.name) != "no download folder") fs::create_directories(downloadFolder(sandbox));
+    for (const auto& file : c.files) writeScript(downloadFolder(sandbox) / file, "echo > " + quoted(marker) + "\n");
+    for (const auto& folder : c.folders) {
+      writeScript(downloadFolder(sandbox) / folder / "setup.exe", "echo > " + quoted(marker) + "\n");
+    }
+    TreeSnapshot before = snapshotTree(sandbox.root());
+
+    RunResult result = sandbox.run({"Y"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(describeTreeDifference(before, snapshotTree(sandbox.root())), "");
+  }
+}
+
+TEST(FullInstall, OneFileBesideASubFolderIsStarted) {
+  UpdaterSandbox sandbox;
+  fs::path marker = sandbox.root() / "installer-ran";
+  fs::create_directories(downloadFolder(sandbox) / "sub");
+  writeScript(downloadFolder(sandbox) / "setup", "echo > " + quoted(marker) + "\n");
+  sandbox.run({"Y"});
+  EXPECT_TRUE(fs::exists(marker));
+}
+
+TEST(FullInstall, AnInstallerThatCannotStartChangesNothing) {
+  UpdaterSandbox sandbox;
+  writeFile(sandbox.installFolder() / "sqlite3.dll", "library");
+  fs::create_directories(downloadFolder(sandbox));
+  writeFile(downloadFolder(sandbox) / "setup.exe", "MZ, not for this system");
+  TreeSnapshot before = snapshotTree(sandbox.root());
+  RunResult result = sandbox.run({"Y"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(describeTreeDifference(before, snapshotTree(sandbox.root())), "");
+}
