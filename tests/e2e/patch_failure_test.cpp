@@ -104,3 +104,26 @@ TEST(PatchFailure, ACopyThatStopsHalfWayIsRolledBack) {
   s.runPatch();
   EXPECT_EQ(describeTreeDifference(before, s.installation()), "");
 }
+
+TEST(PatchFailure, PathsThatDoNotFitTheirBuffersFailBeforeAnythingIsTouched) {
+  {
+    // The extraction folder fits the procedure's paths but not the reader's:
+    // no archive can go in whole, so none goes in at all.
+    SCOPED_TRACE("a client data folder too long for the extraction driver");
+    PatchSandbox s(240);
+    ASSERT_LT(s.patchFolder().string().size(), 510u);
+    addGoodArchive(s);
+    s.expectFailedRunLeavesInstallation();
+  }
+  {
+    SCOPED_TRACE("a client data folder too long for the procedure's paths");
+    PatchSandbox s(500);
+    addGoodArchive(s);
+    const TreeSnapshot patch = testing_support::snapshotTree(s.patchFolder());
+    const TreeSnapshot before = s.installation();
+    s.runPatch();
+    EXPECT_EQ(describeTreeDifference(before, s.installation()), "");
+    // A path that cannot be built names nothing, so nothing is deleted either.
+    EXPECT_EQ(describeTreeDifference(patch, testing_support::snapshotTree(s.patchFolder())), "");
+  }
+}

@@ -18,7 +18,14 @@ using testing_support::TreeSnapshot;
 
 class PatchSandbox {
  public:
-  PatchSandbox() {
+  // roamingLength: when not 0, the roaming folder is a deep one of exactly that
+  // many characters, for paths that come close to the buffers.
+  explicit PatchSandbox(size_t roamingLength = 0) : roaming_(sandbox_.roamingFolder()) {
+    if (roamingLength != 0) {
+      while (roaming_.string().size() + 51 < roamingLength) roaming_ /= std::string(50, 'r');
+      roaming_ /= std::string(roamingLength - roaming_.string().size() - 1, 'r');
+      fs::create_directories(clientData());
+    }
     testing_support::writeFile(install() / "sqlite3.dll", "sqlite library, old");
     testing_support::writeFile(install() / "keep.txt", "never touched");
     fs::create_directories(install() / "shared");
@@ -27,7 +34,7 @@ class PatchSandbox {
   }
 
   fs::path install() const { return sandbox_.installFolder(); }
-  fs::path clientData() const { return sandbox_.clientDataFolder(); }
+  fs::path clientData() const { return roaming_ / "quillet" / "WindowsClient"; }
   fs::path patchFolder() const { return clientData() / "downsmallversion"; }
   fs::path extractFolder() const { return clientData() / "decpressupdatefile"; }
   fs::path backupFolder() const { return clientData() / "baksrcfile"; }
@@ -41,7 +48,8 @@ class PatchSandbox {
   TreeSnapshot installation() const { return testing_support::snapshotTree(install()); }
 
   void runPatch() const {
-    testing_support::RunResult result = sandbox_.run({"N"});
+    testing_support::RunResult result = testing_support::runProgram(
+        sandbox_.updater(), {"N"}, {"XDG_CONFIG_HOME=" + roaming_.string()}, sandbox_.root());
     ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
     EXPECT_EQ(result.exitCode, 0);
   }
@@ -62,6 +70,7 @@ class PatchSandbox {
 
  private:
   testing_support::UpdaterSandbox sandbox_;
+  fs::path roaming_;
 };
 
 }  // namespace patch_test
