@@ -1,7 +1,9 @@
 // The memory output: a page-file mapping that grows to at least twice its size
 // and keeps what was written; the close releases it.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <optional>
 #include <string>
 
 #include "tests/zip/writer_test_support.h"
@@ -19,6 +21,23 @@ std::unique_ptr<ZipWriter, void (*)(ZipWriter*)> ninetyOfHundred(std::string& wr
   EXPECT_EQ(writer->capacity, 100u) << "90 of 100 needs no growth";
   return writer;
 }
+
+// While it lives, no new descriptor can be opened, so no new mapping can be made.
+class NoSpareDescriptors {
+ public:
+  NoSpareDescriptors() {
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit none = saved_;
+    none.rlim_cur = 0;
+    active_ = setrlimit(RLIMIT_NOFILE, &none) == 0;
+  }
+  ~NoSpareDescriptors() { setrlimit(RLIMIT_NOFILE, &saved_); }
+  bool active() const { return active_; }
+
+ private:
+  rlimit saved_{};
+  bool active_ = false;
+};
 
 }  // namespace
 
@@ -87,4 +106,39 @@ TEST(WriterMemoryOutput, CloseAndFreeReleaseTheMapping) {
     writer.reset();
     EXPECT_EQ(openDescriptorCount(), before);
   }
+}
+
+TEST(WriterMemoryOutput, AMappingThatCannotGrowFailsTheWriteAndTheClose) {
+  std::string expected;
+  auto writer = ninetyOfHundred(expected);
+  appendEntry(*writer, makeEntry("entry.txt", Method::Stored, 0, 0, 0, 0));
+
+  std::optional<NoSpareDescriptors> limit(std::in_place);
+  ASSERT_TRUE(limit->active());
+  const uint32_t written = ZipWriterSinkWrite(writer.get(), "0123456789", 10);
+  const int32_t errorAfterWrite = writer->lastError;
+  const ZipResult closed = ZipWriterClose(writer.get());
+  limit.reset();
+
+  EXPECT_EQ(written, 0u);
+  EXPECT_EQ(errorAfterWrite, ZipMapFailed);
+  EXPECT_EQ(closed, ZipExtractFailed);
+  EXPECT_EQ(writer->lastError, ZipMapFailed);
+  EXPECT_EQ(writer->entries, nullptr);
+  EXPECT_EQ(writer->view, nullptr) << "the old mapping is released by the close all the same";
+}
+
+TEST(WriterMemoryOutput, AFailedGrowthKeepsTheOldMapping) {
+  std::string expected;
+  auto writer = ninetyOfHundred(expected);
+  std::optional<NoSpareDescriptors> limit(std::in_place);
+  ASSERT_TRUE(limit->active());
+  const uint32_t failed = ZipWriterSinkWrite(writer.get(), "0123456789", 10);
+  const uint32_t fits = ZipWriterSinkWrite(writer.get(), "abc", 3);
+  limit.reset();
+
+  EXPECT_EQ(failed, 0u);
+  EXPECT_EQ(fits, 3u) << "a write that fits needs no new mapping";
+  EXPECT_EQ(writer->capacity, 100u);
+  EXPECT_EQ(viewBytes(*writer), expected + "abc");
 }
