@@ -1,0 +1,73 @@
+// Writes the fuzz target's seed corpus into a folder: sound archives of every
+// kind the tests use, and damaged ones with one defect each.
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/zip_builder.h"
+
+using testing_support::ZipBuilder;
+
+namespace {
+
+ZipBuilder sample() {
+  ZipBuilder zip;
+  zip.addFile("readme.txt", "read me\n").addFolder("docs/").addFile("docs/big.csv", std::string(3000, 'q') + "end");
+  zip.addFile("docs/stored.bin", "stored bytes", testing_support::kZipStored);
+  zip.entry(2).localExtra = testing_support::utExtraBlock(7, {1700000000, 1600000000, 4000000000u});
+  zip.addFile("README.TXT", "case twin").addFile("dup", "1").addFile("dup", "2").addFile("empty", "");
+  return zip;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+    return 2;
+  }
+  const std::filesystem::path folder = argv[1];
+  std::filesystem::create_directories(folder);
+  std::vector<std::pair<std::string, std::function<void(ZipBuilder&)>>> variants = {
+      {"sound", [](ZipBuilder&) {}},
+      {"prefix", [](ZipBuilder& z) { z.prefix(std::string(1000, 'p')); }},
+      {"comment", [](ZipBuilder& z) { z.comment("an archive comment PK"); }},
+      {"descriptors", [](ZipBuilder& z) { z.entry(2).dataDescriptor = true; }},
+      {"hostile-names",
+       [](ZipBuilder& z) {
+         z.addFile("../x", "x").addFile("a/../../x", "x").addFile("..\\x", "x").addFile("/abs", "x");
+         z.addFile("C:x", "x").addFile("a:b", "x").addFolder("../up/");
+       }},
+      {"ut-after-large-block",
+       [](ZipBuilder& z) {
+         z.entry(0).localExtra = testing_support::extraBlock(0x7875, std::string(200, 'x')) +
+                                 testing_support::utExtraBlock(1, {1700000000});
+       }},
+      {"bad-local-signature", [](ZipBuilder& z) { z.entry(0).local.signature = 1; }},
+      {"method-12", [](ZipBuilder& z) { z.entry(2).method = 12; }},
+      {"local-crc-differs", [](ZipBuilder& z) { z.entry(2).local.crc = 1; }},
+      {"crc-mismatch", [](ZipBuilder& z) { z.entry(3).central.crc = z.entry(3).local.crc = 9; }},
+      {"lying-size", [](ZipBuilder& z) { z.entry(2).central.uncompressedSize = z.entry(2).local.uncompressedSize = 99999; }},
+      {"bad-central-signature", [](ZipBuilder& z) { z.entry(4).central.signature = 1; }},
+      {"disk-1", [](ZipBuilder& z) { z.endRecord().thisDisk = 1; }},
+      {"counts-differ", [](ZipBuilder& z) { z.endRecord().entriesHere = 3; }},
+      {"count-zero", [](ZipBuilder& z) { z.endRecord().entriesHere = z.endRecord().entriesTotal = 0; }},
+      {"directory-past-end", [](ZipBuilder& z) { z.endRecord().centralSize = 100000; }},
+      {"long-name", [](ZipBuilder& z) { z.addFile(std::string(300, 'L'), "long"); }},
+  };
+  for (auto& [name, apply] : variants) {
+    ZipBuilder zip = sample();
+    apply(zip);
+    zip.writeTo(folder / (name + ".zip"));
+  }
+  ZipBuilder().writeTo(folder / "bare-end-record.zip");
+  ZipBuilder().prefix("x").writeTo(folder / "no-entries.zip");
+  std::string cut = sample().build();
+  cut.resize(cut.size() / 2);
+  std::FILE* file = std::fopen((folder / "truncated.zip").c_str(), "wb");
+  std::fwrite(cut.data(), 1, cut.size(), file);
+  std::fclose(file);
+  return 0;
+}
