@@ -87,6 +87,9 @@ bool CAutoInstallPatch::applyUpdate() {
 bool CAutoInstallPatch::removeWorkFolders() {
   if (usableFolderPath(backupFolder)) deletePath(backupFolder);
   if (usableFolderPath(extractFolder)) deletePath(extractFolder);
+  // The listing made the patch folder the current folder, and Windows does not
+  // remove a folder that is a process's current folder: step out of it first.
+  platform::setCurrentFolder(installFolder);
   if (usableFolderPath(patchFolder)) deletePath(patchFolder);
   return true;
 }
