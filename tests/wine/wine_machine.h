@@ -1,0 +1,56 @@
+// The Wine prefix that the Wine tests share, seen from the host: its C: drive,
+// the Wine user's roaming folder, an installation folder on C:, and runs of
+// Windows programs inside it.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/updater_sandbox.h"
+
+namespace wine_testing {
+
+namespace fs = std::filesystem;
+
+// Makes the prefix if this test run has none yet (a run outside CTest), and
+// sets the Wine environment for this process and its children.
+void preparePrefix();
+
+fs::path driveC();
+// The Wine user's AppData\Roaming, where SHGetSpecialFolderPathW(CSIDL_APPDATA) points.
+fs::path roamingFolder();
+fs::path clientDataFolder();  // roaming\quillet\WindowsClient
+fs::path installFolder();     // C:\VelmiTest
+
+// "C:\..." for a host path inside the C: drive.
+std::string windowsPath(const fs::path& hostPath);
+
+// Runs a Windows program inside the prefix and waits for it.
+testing_support::RunResult runWindowsProgram(const fs::path& hostPath, const std::vector<std::string>& arguments,
+                                             const std::vector<std::string>& environment = {});
+
+// Runs the installed VelmiUpdate.exe with one argument.
+testing_support::RunResult runUpdater(const std::string& argument, const std::vector<std::string>& environment = {});
+
+// A fresh installation folder holding the Windows build's VelmiUpdate.exe and
+// sqlite3.dll, beside the given client files (relative path -> content); and
+// an empty client data folder.
+void resetInstallation(const std::map<std::string, std::string>& clientFiles);
+
+fs::path windowsBuildFile(const std::string& name);
+fs::path testProgram(const std::string& name);
+
+// A zip archive of the given files, made with the zip tool (which writes each
+// folder's entry before the entries of its files).
+void makeZip(const fs::path& archive, const std::map<std::string, std::string>& files);
+
+// The "autoupdate" table of a client database: create it, and read its first row.
+void makeVersionTable(const fs::path& database, const std::string& version, const std::string& backupVersion);
+std::string readVersions(const fs::path& database);  // "v_sversion|v_sbakversion"
+
+// Output of a host command line (for objdump and the like).
+std::string commandOutput(const std::string& commandLine);
+
+}  // namespace wine_testing

@@ -1,0 +1,105 @@
+// Patch runs ("N") of VelmiUpdate.exe under Wine: archives from the roaming
+// folder applied over an installation on C:, the version table of usr000.db,
+// the work folders, and the two files the running updater holds.
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_folder.h"
+#include "tests/support/tree_snapshot.h"
+#include "tests/wine/wine_machine.h"
+
+namespace {
+
+using namespace wine_testing;
+using testing_support::readFile;
+using testing_support::writeFile;
+
+class WinePatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    preparePrefix();
+    resetInstallation({{"client.dat", "client 2.0.0"},
+                       {"readme.txt", "readme 2.0.0"},
+                       {"data/strings.txt", "strings 2.0.0"},
+                       {"keep.txt", "not in any patch"}});
+    makeVersionTable(clientDataFolder() / "usr000.db", "2.0.1", "2.0.0");
+  }
+
+  fs::path patchFolder() const { return clientDataFolder() / "downsmallversion"; }
+
+  void expectWorkFoldersGone() {
+    for (const char* folder : {"downsmallversion", "decpressupdatefile", "baksrcfile"}) {
+      EXPECT_FALSE(fs::exists(clientDataFolder() / folder)) << folder;
+    }
+  }
+};
+
+TEST_F(WinePatch, AppliesArchivesByNumberAndRecordsTheVersion) {
+  const std::string newLibrary = readFile(windowsBuildFile("sqlite3.dll"));
+  // Listed by name, "_sp10" comes before "_sp2"; applied by number, it comes last.
+  makeZip(patchFolder() / "client_sp10.zip",
+          {{"readme.txt", "readme from sp10"}, {"client.dat", "client from sp10"}, {"sqlite3.dll", newLibrary}});
+  makeZip(patchFolder() / "client_sp2.zip", {{"readme.txt", "readme from sp2"},
+                                              {"data/strings.txt", "strings from sp2"},
+                                              {"data/fonts/extra.txt", "extra from sp2"}});
+  const std::string ownExecutable = readFile(installFolder() / "VelmiUpdate.exe");
+
+  const auto run = runUpdater("N");
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0);
+
+  {
+    SCOPED_TRACE("the installation holds the patch, the later archive winning");
+    EXPECT_EQ(readFile(installFolder() / "readme.txt"), "readme from sp10");
+    EXPECT_EQ(readFile(installFolder() / "client.dat"), "client from sp10");
+    EXPECT_EQ(readFile(installFolder() / "data/strings.txt"), "strings from sp2");
+    EXPECT_EQ(readFile(installFolder() / "data/fonts/extra.txt"), "extra from sp2");
+    EXPECT_EQ(readFile(installFolder() / "keep.txt"), "not in any patch");
+  }
+  {
+    SCOPED_TRACE("the version columns: the current version is now also the backup");
+    EXPECT_EQ(readVersions(clientDataFolder() / "usr000.db"), "2.0.1|2.0.1");
+  }
+  {
+    SCOPED_TRACE("the work folders are gone");
+    expectWorkFoldersGone();
+  }
+  {
+    SCOPED_TRACE("the executable got its name back; the patched library took the name, its old copy stays parked");
+    EXPECT_EQ(readFile(installFolder() / "VelmiUpdate.exe"), ownExecutable);
+    EXPECT_FALSE(fs::exists(installFolder() / "VelmiUpdate_Rename.exe"));
+    EXPECT_EQ(readFile(installFolder() / "sqlite3.dll"), newLibrary);
+    EXPECT_TRUE(fs::exists(installFolder() / "sqlite3_Rename.dll"));
+  }
+}
+
+// Wine's SHFileOperationW reports success for a copy whose single files fail
+// (a sharing violation, a file where the tree has a folder), so under Wine a
+// failed patch is one whose second archive cannot be opened: nothing reaches
+// the installation, and the run is recorded as failed all the same.
+TEST_F(WinePatch, FailedPatchLeavesTheInstallationAndRestoresTheBackupVersion) {
+  // A copy parked by an earlier run, beside a library under its own name: the run deletes it first.
+  fs::copy_file(installFolder() / "sqlite3.dll", installFolder() / "sqlite3_Rename.dll");
+  makeZip(patchFolder() / "client_sp1.zip", {{"readme.txt", "readme from sp1"}, {"client.dat", "client from sp1"}});
+  testing_support::writeFile(patchFolder() / "client_sp2.zip", "not an archive");
+  auto expected = testing_support::snapshotTree(installFolder());
+  expected.erase("sqlite3_Rename.dll");
+
+  const auto run = runUpdater("N");
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0);
+
+  {
+    SCOPED_TRACE("the installation is as it was, the leftover parked copy deleted, nothing parked");
+    EXPECT_EQ(testing_support::describeTreeDifference(expected, testing_support::snapshotTree(installFolder())), "");
+  }
+  {
+    SCOPED_TRACE("the backup version is the current one again");
+    EXPECT_EQ(readVersions(clientDataFolder() / "usr000.db"), "2.0.0|2.0.0");
+  }
+  {
+    SCOPED_TRACE("the work folders are gone");
+    expectWorkFoldersGone();
+  }
+}
+
+}  // namespace
