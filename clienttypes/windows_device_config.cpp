@@ -2,6 +2,9 @@
 
 WindowsDeviceConfig::WindowsDeviceConfig() : deviceKind_(0), attach_(false), options_(0) {}
 
+WindowsDeviceConfig::WindowsDeviceConfig(uint32_t deviceKind, uint32_t options)
+    : deviceKind_(deviceKind), attach_(false), options_(options) {}
+
 void WindowsDeviceConfig::setAttach(bool attach) { attach_ = attach; }
 
 #if defined(__GNUC__)

@@ -7,6 +7,11 @@
 class WindowsDeviceConfig {
  public:
   WindowsDeviceConfig();
+  WindowsDeviceConfig(uint32_t deviceKind, uint32_t options);
+
+  // The client's own readers; inline, so they are no part of the export table.
+  uint32_t deviceKind() const { return deviceKind_; }
+  uint32_t options() const { return options_; }
 
   void setAttach(bool attach);
 

@@ -69,6 +69,16 @@ TEST(WindowsDeviceConfigAccessors, SetAttachChangesOnlyTheFlag) {
   EXPECT_EQ(bytesOf(*config), original);
 }
 
+TEST(WindowsDeviceConfigAccessors, SetAttachLeavesTheOtherSettings) {
+  WindowsDeviceConfig config(0xDEADBEEF, 0x01020304);
+  config.setAttach(true);
+  EXPECT_EQ(config.deviceKind(), 0xDEADBEEFu);
+  EXPECT_EQ(config.options(), 0x01020304u);
+  config.setAttach(false);
+  EXPECT_EQ(config.deviceKind(), 0xDEADBEEFu);
+  EXPECT_EQ(config.options(), 0x01020304u);
+}
+
 TEST(DateFilterAccessor, ReturnsTheRelativeLowerDate) {
   EXPECT_EQ(sizeof(DateFilter::RelativeLowerDate), 4u);
   DateFilter unset;
