@@ -17,16 +17,16 @@ constexpr int64_t kTicksPerSecond = 10000000LL;
 
 // A zero file time leaves the time as it is, as SetFileTime does.
 timespec toTimespec(const FileTime* time) {
-  timespec spec{};
+  timespec result{};
   if (time == nullptr || (time->low == 0 && time->high == 0)) {
-    spec.tv_nsec = UTIME_OMIT;
-    return spec;
+    result.tv_nsec = UTIME_OMIT;
+    return result;
   }
   int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(time->high) << 32) | time->low);
   int64_t seconds = ticks / kTicksPerSecond - kWindowsToUnixSeconds;
-  spec.tv_sec = static_cast<time_t>(seconds);
-  spec.tv_nsec = static_cast<long>((ticks % kTicksPerSecond) * 100);
-  return spec;
+  result.tv_sec = static_cast<time_t>(seconds);
+  result.tv_nsec = static_cast<long>((ticks % kTicksPerSecond) * 100);
+  return result;
 }
 
 }  // namespace
