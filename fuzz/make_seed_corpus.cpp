@@ -56,6 +56,25 @@ int main(int argc, char** argv) {
       {"count-zero", [](ZipBuilder& z) { z.endRecord().entriesHere = z.endRecord().entriesTotal = 0; }},
       {"directory-past-end", [](ZipBuilder& z) { z.endRecord().centralSize = 100000; }},
       {"long-name", [](ZipBuilder& z) { z.addFile(std::string(300, 'L'), "long"); }},
+      {"deflate-bomb",
+       [](ZipBuilder& z) {
+         // A stream of a megabyte of zeros under a header that declares 100 bytes.
+         testing_support::ZipBuilderEntry bomb;
+         bomb.name = "bomb.bin";
+         bomb.content = std::string(100, '\0');
+         bomb.storedData = testing_support::deflateRaw(std::string(1 << 20, '\0'));
+         z.add(bomb);
+       }},
+      {"overlapping-entries",
+       [](ZipBuilder& z) {
+         for (int i = 0; i < 8; ++i) {
+           z.addFile("overlap" + std::to_string(i), "");
+           z.entry(z.entryCount() - 1).central.localHeaderOffset = 0;
+           z.entry(z.entryCount() - 1).central.compressedSize = z.entry(z.entryCount() - 1).central.uncompressedSize = 0;
+         }
+       }},
+      {"absolute-and-drive-names",
+       [](ZipBuilder& z) { z.addFile("/etc/velmi", "x").addFile("C:/velmi", "x").addFile("C:\\velmi", "x"); }},
   };
   for (auto& [name, apply] : variants) {
     ZipBuilder zip = sample();
@@ -68,6 +87,11 @@ int main(int argc, char** argv) {
   cut.resize(cut.size() / 2);
   std::FILE* file = std::fopen((folder / "truncated.zip").c_str(), "wb");
   std::fwrite(cut.data(), 1, cut.size(), file);
+  std::fclose(file);
+  std::string flipped = sample().build();
+  flipped[flipped.size() / 3] = static_cast<char>(flipped[flipped.size() / 3] ^ 0x5A);
+  file = std::fopen((folder / "flipped-byte.zip").c_str(), "wb");
+  std::fwrite(flipped.data(), 1, flipped.size(), file);
   std::fclose(file);
   return 0;
 }
