@@ -1,5 +1,6 @@
 // File handles on POSIX, emulating the Windows calls that platform.h names.
 #include "platform/platform.h"
+#include "platform/posix/fault_injection.h"
 #include "platform/posix/posix_path.h"
 
 #include <cerrno>
@@ -59,6 +60,7 @@ File File::openForReading(const char16_t* path) {
 
 File File::createForWriting(const char16_t* path) {
   if (path == nullptr) return File();
+  if (posix::injectedFault(posix::FaultSite::Create, errno)) return File();
   std::string systemPath = posix::systemPath(path);
   struct stat info {};
   if (::stat(systemPath.c_str(), &info) == 0) {
@@ -93,6 +95,7 @@ bool File::read(void* buffer, uint32_t count, uint32_t& bytesRead) {
 bool File::write(const void* buffer, uint32_t count, uint32_t& bytesWritten) {
   bytesWritten = 0;
   if (!isOpen()) return false;
+  if (posix::injectedFault(posix::FaultSite::Write, errno)) return false;
   const char* bytes = static_cast<const char*>(buffer);
   // WriteFile on a disk file writes everything or fails.
   while (bytesWritten < count) {

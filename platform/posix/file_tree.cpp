@@ -1,4 +1,5 @@
 #include "platform/posix/file_tree.h"
+#include "platform/posix/fault_injection.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -54,6 +55,7 @@ int copyFileContents(const std::string& source, const struct stat& sourceInfo, c
     // A link is replaced by the file, not written through.
     if (S_ISLNK(targetInfo.st_mode) && unlink(target.c_str()) != 0) return errorFromErrno();
   }
+  if (injectedFault(FaultSite::CopyFile, errno)) return errorFromErrno();
   int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return errorFromErrno();
   int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -91,6 +93,7 @@ int copyLink(const std::string& source, const std::string& target) {
   ssize_t length = readlink(source.c_str(), destination.data(), destination.size());
   if (length < 0) return errorFromErrno();
   destination.resize(static_cast<size_t>(length));
+  if (injectedFault(FaultSite::CopyFile, errno)) return errorFromErrno();
   struct stat targetInfo;
   if (lstat(target.c_str(), &targetInfo) == 0) {
     if (S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
@@ -103,7 +106,7 @@ int copyFolder(const std::string& source, const struct stat& sourceInfo, const s
   struct stat targetInfo;
   if (lstat(target.c_str(), &targetInfo) == 0) {
     if (!S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
-  } else if (mkdir(target.c_str(), 0700) != 0) {
+  } else if (injectedFault(FaultSite::CreateFolder, errno) || mkdir(target.c_str(), 0700) != 0) {
     return errorFromErrno();
   }
   bool listed = false;
@@ -133,6 +136,7 @@ int copyEntry(const std::string& source, const std::string& target) {
 int removeTree(const std::string& path) {
   struct stat info;
   if (lstat(path.c_str(), &info) != 0) return errorFromErrno();
+  if (injectedFault(FaultSite::Delete, errno)) return errorFromErrno();
   if (!S_ISDIR(info.st_mode)) return unlink(path.c_str()) == 0 ? kErrorNone : errorFromErrno();
   // A folder of ours that we may not list or change is opened up first.
   if ((info.st_mode & S_IRWXU) != S_IRWXU) chmod(path.c_str(), (info.st_mode & 07777) | S_IRWXU);

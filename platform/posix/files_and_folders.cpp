@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/fault_injection.h"
 #include "platform/posix/posix_path.h"
 
 namespace platform {
@@ -21,6 +22,7 @@ bool pathExists(const char16_t* path) {
 
 bool createFolder(const char16_t* path) {
   if (path == nullptr || path[0] == 0) return false;
+  if (posix::injectedFault(posix::FaultSite::CreateFolder, errno)) return false;
   return mkdir(posix::systemPath(path).c_str(), 0777) == 0;
 }
 
@@ -29,6 +31,7 @@ bool deleteFile(const char16_t* path) {
   std::string systemForm = posix::systemPath(path);
   struct stat info;
   if (lstat(systemForm.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+  if (posix::injectedFault(posix::FaultSite::Delete, errno)) return false;
   return unlink(systemForm.c_str()) == 0;
 }
 

@@ -3,11 +3,13 @@
 // is answered yes and every error ends the operation with its code.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/fault_injection.h"
 #include "platform/posix/file_tree.h"
 #include "platform/posix/posix_path.h"
 
@@ -94,7 +96,9 @@ int copyPaths(const std::vector<std::string>& sources, const std::vector<std::st
   }
   // One named source onto a path that is not a folder: the copy takes that path.
   if (sources.size() == 1 && !wildcard && !isFolder(target)) return copyOne(entries.front(), target);
-  if (!exists(target) && mkdir(target.c_str(), 0777) != 0) return kErrorAccessDenied;
+  if (!exists(target) && (injectedFault(FaultSite::CreateFolder, errno) || mkdir(target.c_str(), 0777) != 0)) {
+    return kErrorAccessDenied;
+  }
   if (!isFolder(target)) return kErrorAlreadyExists;
   for (const std::string& entry : entries) {
     int result = copyOne(entry, target + "/" + fileNameOf(entry));
@@ -119,6 +123,7 @@ int renamePaths(const std::vector<std::string>& sources, const std::vector<std::
   if (!exists(sources.front())) return kErrorNotFound;
   // As on Windows, a rename never replaces what stands under the new name.
   if (exists(targets.front())) return kErrorAlreadyExists;
+  if (injectedFault(FaultSite::Rename, errno)) return kErrorAccessDenied;
   return std::rename(sources.front().c_str(), targets.front().c_str()) == 0 ? kErrorNone : kErrorAccessDenied;
 }
 

@@ -1,0 +1,58 @@
+// The fault plan of a test build, read from the environment at the first file
+// operation:
+//   VELMI_FAULT_AT=k             the k-th counted operation fails (1-based; none when unset or 0)
+//   VELMI_FAULT_ERROR=enospc|eacces   how it fails (enospc when unset)
+//   VELMI_FAULT_COUNT_FILE=path  receives the number of counted operations at exit
+#include "platform/posix/fault_injection.h"
+
+#ifdef VELMI_FAULT_INJECTION
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace platform::posix {
+namespace {
+
+class FaultPlan {
+ public:
+  FaultPlan() {
+    if (const char* at = std::getenv("VELMI_FAULT_AT")) failAt_ = std::strtol(at, nullptr, 10);
+    const char* error = std::getenv("VELMI_FAULT_ERROR");
+    error_ = error != nullptr && std::strcmp(error, "eacces") == 0 ? EACCES : ENOSPC;
+    if (const char* file = std::getenv("VELMI_FAULT_COUNT_FILE")) countFile_ = file;
+  }
+
+  // Written when the process ends normally; a crash leaves no count behind.
+  ~FaultPlan() {
+    if (countFile_.empty()) return;
+    if (std::FILE* out = std::fopen(countFile_.c_str(), "w")) {
+      std::fprintf(out, "%ld\n", count_);
+      std::fclose(out);
+    }
+  }
+
+  bool next(int& error) {
+    if (++count_ != failAt_) return false;
+    error = error_;
+    return true;
+  }
+
+ private:
+  long failAt_ = 0;
+  long count_ = 0;
+  int error_ = ENOSPC;
+  std::string countFile_;
+};
+
+FaultPlan plan;
+
+}  // namespace
+
+bool injectedFault(FaultSite, int& error) { return plan.next(error); }
+
+}  // namespace platform::posix
+
+#endif
