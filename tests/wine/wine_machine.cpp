@@ -1,11 +1,16 @@
 #include "tests/wine/wine_machine.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 #include "tests/support/temp_folder.h"
 
@@ -68,13 +73,72 @@ std::string windowsPath(const fs::path& hostPath) {
   return result;
 }
 
-testing_support::RunResult runWindowsProgram(const fs::path& hostPath, const std::vector<std::string>& arguments,
-                                             const std::vector<std::string>& environment) {
-  std::vector<std::string> all = {windowsPath(hostPath)};
-  all.insert(all.end(), arguments.begin(), arguments.end());
+WineProcess::WineProcess(const fs::path& hostPath, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& environment) {
+  std::vector<std::string> argumentStrings = {VELMI_WINE64, windowsPath(hostPath)};
+  argumentStrings.insert(argumentStrings.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (auto& argument : argumentStrings) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
   std::vector<std::string> variables = wineEnvironment();
   variables.insert(variables.end(), environment.begin(), environment.end());
-  return testing_support::runProgram(VELMI_WINE64, all, variables, driveC());
+  std::vector<std::string> environmentStrings;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    bool replaced = false;
+    for (const auto& variable : variables) {
+      if (text.compare(0, variable.find('=') + 1, variable, 0, variable.find('=') + 1) == 0) replaced = true;
+    }
+    if (!replaced) environmentStrings.push_back(text);
+  }
+  environmentStrings.insert(environmentStrings.end(), variables.begin(), variables.end());
+  std::vector<char*> envp;
+  for (auto& entry : environmentStrings) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  const std::string workingFolder = driveC().string();
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    const int nowhere = open("/dev/null", O_RDWR);
+    if (nowhere < 0 || dup2(nowhere, 0) < 0 || dup2(nowhere, 1) < 0 || dup2(nowhere, 2) < 0) _exit(126);
+    if (chdir(workingFolder.c_str()) != 0) _exit(126);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+}
+
+WineProcess::~WineProcess() {
+  if (pid_ > 0 && !reaped_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+bool WineProcess::waitForEnd(std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!reaped_) {
+    int status = 0;
+    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      reaped_ = true;
+      result_.exited = WIFEXITED(status);
+      result_.exitCode = result_.exited ? WEXITSTATUS(status) : -1;
+      result_.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= end) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return reaped_;
+}
+
+testing_support::RunResult runWindowsProgram(const fs::path& hostPath, const std::vector<std::string>& arguments,
+                                             const std::vector<std::string>& environment) {
+  WineProcess process(hostPath, arguments, environment);
+  if (!process.waitForEnd(std::chrono::minutes(2))) throw std::runtime_error("still running after two minutes");
+  return process.result();
 }
 
 testing_support::RunResult runUpdater(const std::string& argument, const std::vector<std::string>& environment) {

@@ -16,6 +16,9 @@ case "$action" in
     "$wine64" wineboot -i >/dev/null 2>&1 || true
     "$wineserver" -w
     [ -f "$prefix/system.reg" ] || { echo "no Wine prefix made in $prefix" >&2; exit 1; }
+    # One wineserver for all the runs of this test run, ended by "remove" (or,
+    # should the run be cut short, half a minute after the last program).
+    "$wineserver" -p30 </dev/null >/dev/null 2>&1
     echo "Wine prefix ready in $(( $(date +%s) - start )) s"
     ;;
   remove)
