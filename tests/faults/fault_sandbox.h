@@ -32,8 +32,11 @@ struct RunOutcome {
 
 // Starts program with one argument and environment additions from folder, and
 // waits for it with wait4, which also reports the child's peak resident size.
+// A file size limit (bytes, 0 for none) ends the child with SIGXFSZ when it
+// writes any file past that size.
 inline RunOutcome runMeasured(const fs::path& program, const std::string& argument,
-                              const std::vector<std::string>& additions, const fs::path& folder) {
+                              const std::vector<std::string>& additions, const fs::path& folder,
+                              rlim_t fileSizeLimit = 0) {
   std::vector<std::string> environment;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string text = *entry;
@@ -51,6 +54,10 @@ inline RunOutcome runMeasured(const fs::path& program, const std::string& argume
   if (child < 0) throw std::runtime_error("fork failed");
   if (child == 0) {
     if (chdir(folder.c_str()) != 0) _exit(126);
+    if (fileSizeLimit != 0) {
+      const rlimit limit{fileSizeLimit, fileSizeLimit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
+    }
     execve(argv[0], argv, envp.data());
     _exit(127);
   }
@@ -115,10 +122,10 @@ class FaultSandbox {
     return all;
   }
 
-  RunOutcome runPatch(const std::vector<std::string>& faultPlan = {}) const {
+  RunOutcome runPatch(const std::vector<std::string>& faultPlan = {}, rlim_t fileSizeLimit = 0) const {
     std::vector<std::string> additions{"XDG_CONFIG_HOME=" + roaming().string()};
     additions.insert(additions.end(), faultPlan.begin(), faultPlan.end());
-    return runMeasured(install() / "VelmiUpdate", "N", additions, root());
+    return runMeasured(install() / "VelmiUpdate", "N", additions, root(), fileSizeLimit);
   }
 
  private:
