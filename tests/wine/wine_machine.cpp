@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -167,11 +168,13 @@ void makeZip(const fs::path& archive, const std::map<std::string, std::string>& 
   for (const auto& [name, content] : files) {
     fs::create_directories((staging.path() / name).parent_path());
     testing_support::writeFile(staging.path() / name, content);
+    const struct timespec times[2] = {{kArchivedFileTime, 0}, {kArchivedFileTime, 0}};
+    if (utimensat(AT_FDCWD, (staging.path() / name).c_str(), times, 0) != 0) throw std::runtime_error("utimensat");
   }
   fs::create_directories(archive.parent_path());
   fs::remove(archive);
   const auto result =
-      testing_support::runProgram(VELMI_ZIP_TOOL, {"-q", "-r", "-X", archive.string(), "."}, {}, staging.path());
+      testing_support::runProgram(VELMI_ZIP_TOOL, {"-q", "-r", archive.string(), "."}, {}, staging.path());
   if (!result.exited || result.exitCode != 0) throw std::runtime_error("zip failed for " + archive.string());
 }
 
@@ -187,6 +190,12 @@ std::string readVersions(const fs::path& database) {
                                      " 'SELECT v_sversion, v_sbakversion FROM autoupdate LIMIT 1;'");
   while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
   return output;
+}
+
+int64_t lastWriteSeconds(const fs::path& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) throw std::runtime_error("stat " + path.string());
+  return status.st_mtim.tv_sec;
 }
 
 std::string commandOutput(const std::string& commandLine) {

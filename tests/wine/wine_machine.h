@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -66,8 +67,13 @@ fs::path windowsBuildFile(const std::string& name);
 fs::path testProgram(const std::string& name);
 
 // A zip archive of the given files, made with the zip tool (which writes each
-// folder's entry before the entries of its files).
+// folder's entry before the entries of its files). Every file is stamped with
+// kArchivedFileTime, which the tool keeps in the entries' "UT" extra field.
 void makeZip(const fs::path& archive, const std::map<std::string, std::string>& files);
+constexpr int64_t kArchivedFileTime = 1706933106;  // 2024-02-03 04:05:06 UTC
+
+// The last-write time of a file in seconds since 1970 (UTC).
+int64_t lastWriteSeconds(const fs::path& path);
 
 // The "autoupdate" table of a client database: create it, and read its first row.
 void makeVersionTable(const fs::path& database, const std::string& version, const std::string& backupVersion);

@@ -56,6 +56,11 @@ TEST_F(WinePatch, AppliesArchivesByNumberAndRecordsTheVersion) {
     EXPECT_EQ(readFile(installFolder() / "keep.txt"), "not in any patch");
   }
   {
+    SCOPED_TRACE("patched files carry the time stored in their archive entry");
+    EXPECT_EQ(lastWriteSeconds(installFolder() / "readme.txt"), kArchivedFileTime);
+    EXPECT_EQ(lastWriteSeconds(installFolder() / "data/fonts/extra.txt"), kArchivedFileTime);
+  }
+  {
     SCOPED_TRACE("the version columns: the current version is now also the backup");
     EXPECT_EQ(readVersions(clientDataFolder() / "usr000.db"), "2.0.1|2.0.1");
   }
