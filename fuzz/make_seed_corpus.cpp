@@ -1,6 +1,7 @@
 // Writes the fuzz target's seed corpus into a folder: sound archives of every
 // kind the tests use, and damaged ones with one defect each.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -67,10 +68,10 @@ int main(int argc, char** argv) {
        }},
       {"overlapping-entries",
        [](ZipBuilder& z) {
+         // The same content as the first entry, whose local header they all point at.
          for (int i = 0; i < 8; ++i) {
-           z.addFile("overlap" + std::to_string(i), "");
+           z.addFile("overlap" + std::to_string(i), "read me\n");
            z.entry(z.entryCount() - 1).central.localHeaderOffset = 0;
-           z.entry(z.entryCount() - 1).central.compressedSize = z.entry(z.entryCount() - 1).central.uncompressedSize = 0;
          }
        }},
       {"absolute-and-drive-names",
@@ -88,6 +89,25 @@ int main(int argc, char** argv) {
   std::FILE* file = std::fopen((folder / "truncated.zip").c_str(), "wb");
   std::fwrite(cut.data(), 1, cut.size(), file);
   std::fclose(file);
+  // Archives as the zip tool writes them, as the end-to-end tests use them (with
+  // its extended-timestamp and Unix extra fields): when the tool is there.
+  const std::filesystem::path staging = folder / "zip-tool-staging";
+  std::filesystem::create_directories(staging / "docs");
+  for (const char* name : {"readme.txt", "docs/notes.txt"}) {
+    std::FILE* text = std::fopen((staging / name).c_str(), "wb");
+    std::fputs("patched text, patched text, patched text\n", text);
+    std::fclose(text);
+  }
+  const std::string into = "cd '" + staging.string() + "' && zip -q -X ";
+  const std::string members = " readme.txt docs/ docs/notes.txt >/dev/null 2>&1";
+  if (std::system((into + "'" + (folder / "zip-tool-deflated.zip").string() + "'" + members).c_str()) != 0 ||
+      std::system((into + "-0 '" + (folder / "zip-tool-stored.zip").string() + "'" + members).c_str()) != 0 ||
+      std::system(("cd '" + staging.string() + "' && zip -q '" + (folder / "zip-tool-extra-fields.zip").string() + "'" +
+                   members).c_str()) != 0) {
+    std::fprintf(stderr, "no zip tool: its archives are left out\n");
+  }
+  std::filesystem::remove_all(staging);
+
   std::string flipped = sample().build();
   flipped[flipped.size() / 3] = static_cast<char>(flipped[flipped.size() / 3] ^ 0x5A);
   file = std::fopen((folder / "flipped-byte.zip").c_str(), "wb");
