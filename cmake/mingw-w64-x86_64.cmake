@@ -4,8 +4,9 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(VELMI_MINGW_TRIPLET x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${VELMI_MINGW_TRIPLET}-gcc)
-set(CMAKE_CXX_COMPILER ${VELMI_MINGW_TRIPLET}-g++)
+# The win32 thread model: its runtime needs no libwinpthread-1.dll beside the program.
+set(CMAKE_C_COMPILER ${VELMI_MINGW_TRIPLET}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${VELMI_MINGW_TRIPLET}-g++-win32)
 set(CMAKE_RC_COMPILER ${VELMI_MINGW_TRIPLET}-windres)
 
 # Headers and libraries come from the cross sysroot only; tools from the host.
