@@ -35,9 +35,11 @@ bool CAutoInstallPatch::prepareUpdate() {
       !usableFolderPath(installFolder, 1)) {
     return false;
   }
-  // A folder that cannot be deleted keeps its old content; the run goes on.
-  if (platform::pathExists(backupFolder)) deletePath(backupFolder);
-  if (platform::pathExists(extractFolder)) deletePath(extractFolder);
+  // An earlier run's files left in either folder would be copied over the
+  // installation with this patch, or put back as its backup: a folder that
+  // cannot be deleted ends the run before anything is copied.
+  if (platform::pathExists(backupFolder) && !deletePath(backupFolder)) return false;
+  if (platform::pathExists(extractFolder) && !deletePath(extractFolder)) return false;
   if (!platform::pathExists(patchFolder)) return false;
   if (!platform::pathExists(extractFolder) && !platform::createFolder(extractFolder)) return false;
   return true;
