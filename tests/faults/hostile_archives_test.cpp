@@ -133,6 +133,7 @@ TEST_F(HostileArchive, DeflateBombWritesNoMoreThanItDeclaresInBoundedMemory) {
   const RunOutcome outcome = run();
   // The reader's buffers are fixed; an inflated stream held in memory would show here.
   EXPECT_LT(outcome.peakResidentKb, soundPeakKb + 16 * 1024) << "sound run " << soundPeakKb << " kB";
+  std::printf("peak memory: %ld kB with the bomb, %ld kB with a sound archive\n", outcome.peakResidentKb, soundPeakKb);
   const fs::path landed = sandbox_.install() / "bomb.bin";
   if (fs::exists(landed)) {
     EXPECT_LE(fs::file_size(landed), kDeclared);
