@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <utility>
 
 namespace platform {
 namespace {
@@ -31,18 +30,6 @@ timespec toTimespec(const FileTime* time) {
 }
 
 }  // namespace
-
-File::~File() { close(); }
-
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, kInvalidHandle)) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, kInvalidHandle);
-  }
-  return *this;
-}
 
 File File::openForReading(const char16_t* path) {
   if (path == nullptr) return File();

@@ -1,4 +1,5 @@
 // Time conversions with the checks of their Windows counterparts.
+#include "platform/common/calendar_fields.h"
 #include "platform/platform.h"
 
 #include <ctime>
@@ -67,14 +68,7 @@ bool utcSecondsToSystemTime(int64_t seconds, SystemTime& systemTime) {
   time_t value = static_cast<time_t>(seconds);
   struct tm fields {};
   if (::gmtime_r(&value, &fields) == nullptr) return false;
-  systemTime.year = static_cast<uint16_t>(fields.tm_year + 1900);
-  systemTime.month = static_cast<uint16_t>(fields.tm_mon + 1);
-  systemTime.dayOfWeek = static_cast<uint16_t>(fields.tm_wday);
-  systemTime.day = static_cast<uint16_t>(fields.tm_mday);
-  systemTime.hour = static_cast<uint16_t>(fields.tm_hour);
-  systemTime.minute = static_cast<uint16_t>(fields.tm_min);
-  systemTime.second = static_cast<uint16_t>(fields.tm_sec);
-  systemTime.milliseconds = 0;
+  systemTime = systemTimeFromCalendar(fields);
   return true;
 }
 

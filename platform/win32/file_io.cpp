@@ -1,5 +1,4 @@
 // File handles: CreateFileW and the calls on its handle.
-#include <utility>
 
 #include "platform/platform.h"
 #include "platform/win32/win32_wide.h"
@@ -7,18 +6,6 @@
 namespace platform {
 
 static_assert(File::kInvalidHandle == -1, "INVALID_HANDLE_VALUE is -1");
-
-File::~File() { close(); }
-
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, kInvalidHandle)) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, kInvalidHandle);
-  }
-  return *this;
-}
 
 File File::openForReading(const char16_t* path) {
   HANDLE handle = CreateFileW(win32::wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -1,6 +1,7 @@
 // File times: DOS stamps, calendar fields and UTC seconds.
 #include <ctime>
 
+#include "platform/common/calendar_fields.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_wide.h"
 
@@ -37,14 +38,7 @@ bool utcSecondsToSystemTime(int64_t seconds, SystemTime& systemTime) {
   const __time64_t time = seconds;
   struct tm fields {};
   if (_gmtime64_s(&fields, &time) != 0) return false;
-  systemTime.year = static_cast<uint16_t>(fields.tm_year + 1900);
-  systemTime.month = static_cast<uint16_t>(fields.tm_mon + 1);
-  systemTime.dayOfWeek = static_cast<uint16_t>(fields.tm_wday);
-  systemTime.day = static_cast<uint16_t>(fields.tm_mday);
-  systemTime.hour = static_cast<uint16_t>(fields.tm_hour);
-  systemTime.minute = static_cast<uint16_t>(fields.tm_min);
-  systemTime.second = static_cast<uint16_t>(fields.tm_sec);
-  systemTime.milliseconds = 0;
+  systemTime = systemTimeFromCalendar(fields);
   return true;
 }
 
