@@ -13,8 +13,8 @@ set(VELMI_EXPORTED_SYMBOLS
 
 function(velmi_configure_exports target)
   if(WIN32)
-    # The Windows build exports the same three functions under their MSVC x64
-    # decorated names (a .def file or __declspec(dllexport)); hook it in here.
+    # The Windows export table (MSVC x64 decorated names) comes from
+    # clienttypes/exports_windows.def, linked in platform/win32/executable.cmake.
     return()
   endif()
 
