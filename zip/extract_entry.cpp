@@ -1,5 +1,7 @@
 // Writing one entry to disk: a file, or a folder entry's folders.
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "platform/platform.h"
 #include "zip/entry_stepping.h"
@@ -11,6 +13,9 @@
 namespace {
 
 constexpr uint32_t kCopyBufferSize = 0x4000;
+// Entries larger than that go through a bigger buffer: inflate runs faster into
+// long outputs, and each write carries more.
+constexpr uint32_t kLargeCopyBufferSize = 0x100000;
 // A converted name holds at most this many units, so a stored name this long or longer does not fit.
 constexpr uint32_t kLongestWholeName = ZipMaxPath - 2;
 
@@ -30,8 +35,16 @@ bool currentFolderIsRoot(const char16_t* root) {
   return rest != nullptr && rest[0] == 0;
 }
 
+bool sameText(const char16_t* a, const char16_t* b) {
+  for (; *a != 0 || *b != 0; ++a, ++b) {
+    if (*a != *b) return false;
+  }
+  return true;
+}
+
 // The folders a file target needs, below the root; false when the target may not be written.
-bool prepareTargetFolders(const char16_t* root, const char16_t* target) {
+// lastFolder is the folder made for the previous file entry, and is updated.
+bool prepareTargetFolders(const char16_t* root, const char16_t* target, char16_t (&lastFolder)[ZipMaxPath]) {
   if (target == nullptr || target[0] == 0 || WideLength(target) >= ZipMaxPath) return false;
   const char16_t* relative = target;
   if (IsAbsolutePath(target)) {
@@ -48,7 +61,10 @@ bool prepareTargetFolders(const char16_t* root, const char16_t* target) {
     char16_t folder[ZipMaxPath];
     std::memcpy(folder, relative, (last - 1) * sizeof(char16_t));
     folder[last - 1] = 0;
-    CreateDirectoryPath(root, folder);
+    if (!sameText(folder, lastFolder)) {
+      CreateDirectoryPath(root, folder);
+      std::memcpy(lastFolder, folder, last * sizeof(char16_t));
+    }
   }
   return true;
 }
@@ -84,7 +100,9 @@ ZipResult ZipReader::ExtractEntry(int32_t index, const char16_t* targetPath) {
     if (nameWhole && !IsUnsafeRelativeName(name)) CreateDirectoryPath(rootFolder, name);
     return ZipOk;
   }
-  if (!nameWhole || IsUnsafeRelativeName(name) || !prepareTargetFolders(rootFolder, targetPath)) return ZipOpenFailed;
+  if (!nameWhole || IsUnsafeRelativeName(name) || !prepareTargetFolders(rootFolder, targetPath, lastFileFolder)) {
+    return ZipOpenFailed;
+  }
 
   platform::File file = platform::File::createForWriting(targetPath);
   if (!file.isOpen()) return ZipOpenFailed;
@@ -92,9 +110,20 @@ ZipResult ZipReader::ExtractEntry(int32_t index, const char16_t* targetPath) {
   EntryStreamOpen(directory);  // a stream that did not open makes the first read fail
   openEntryIndex = index;
   bool failed = false;
-  unsigned char buffer[kCopyBufferSize];
+  unsigned char smallBuffer[kCopyBufferSize];
+  unsigned char* buffer = smallBuffer;
+  uint32_t bufferSize = kCopyBufferSize;
+  std::unique_ptr<unsigned char[]> largeBuffer;
+  if (directory->current.uncompressedSize > kCopyBufferSize) {
+    largeBuffer.reset(new (std::nothrow) unsigned char[kLargeCopyBufferSize]);
+    // Without it the small buffer does the same work, only more slowly.
+    if (largeBuffer != nullptr) {
+      buffer = largeBuffer.get();
+      bufferSize = kLargeCopyBufferSize;
+    }
+  }
   for (;;) {
-    int32_t n = EntryStreamRead(directory, buffer, kCopyBufferSize);
+    int32_t n = EntryStreamRead(directory, buffer, bufferSize);
     if (n < 0) {
       failed = true;
       break;

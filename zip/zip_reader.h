@@ -26,6 +26,9 @@ struct ZipReader {
   ZipEntryRecordA cachedEntry{};      // the record last built by index
   int32_t cachedIndex = -1;
   char16_t rootFolder[ZipMaxPath] = {};
+  // The folder below the root that the last file entry needed, already made:
+  // entries of one folder come in a row, and each would ask for it again.
+  char16_t lastFileFolder[ZipMaxPath] = {};
 
   ZipResult ExtractEntry(int32_t index, const char16_t* targetPath);
 };

@@ -60,25 +60,31 @@ uint32_t readThrough(ZipSource* source, uint8_t* destination, uint32_t count) {
   return got;
 }
 
+// Loads the window not read last with the bytes from the logical position on.
 bool refill(ZipSource* source) {
-  source->bufferStart = source->position;
-  source->bufferLength = 0;
-  uint32_t got = readThrough(source, source->buffer, ZipSource::kBufferSize);
-  source->position = source->bufferStart;
-  source->bufferLength = got;
+  source->recentWindow = 1 - source->recentWindow;
+  ZipSource::Window& window = source->windows[source->recentWindow];
+  window.start = source->position;
+  window.length = 0;
+  uint32_t got = readThrough(source, window.bytes, ZipSource::kBufferSize);
+  source->position = window.start;
+  window.length = got;
   return got > 0;
 }
 
-// Copies what the buffer holds at the logical position; returns the count copied.
+// Copies what a window holds at the logical position; returns the count copied.
 uint32_t takeBuffered(ZipSource* source, uint8_t* destination, uint32_t count) {
-  if (source->position < source->bufferStart || source->position >= source->bufferStart + source->bufferLength) {
-    return 0;
+  for (uint32_t i : {source->recentWindow, 1 - source->recentWindow}) {
+    const ZipSource::Window& window = source->windows[i];
+    if (source->position < window.start || source->position >= window.start + window.length) continue;
+    uint32_t offset = static_cast<uint32_t>(source->position - window.start);
+    uint32_t n = std::min(count, window.length - offset);
+    std::memcpy(destination, window.bytes + offset, n);
+    source->position += n;
+    source->recentWindow = i;
+    return n;
   }
-  uint32_t offset = static_cast<uint32_t>(source->position - source->bufferStart);
-  uint32_t n = std::min(count, source->bufferLength - offset);
-  std::memcpy(destination, source->buffer + offset, n);
-  source->position += n;
-  return n;
+  return 0;
 }
 
 uint32_t readBytes(ZipSource* source, uint8_t* destination, uint32_t count) {

@@ -14,12 +14,18 @@ struct ZipSource {
   uint32_t startOffset = 0;
 
   // Read-ahead, so that header fields do not cost one system call per byte.
-  // position is the logical file position; the platform's own pointer is private to the buffer.
-  static constexpr uint32_t kBufferSize = 4096;
+  // Two windows, because extraction goes back and forth between the central
+  // directory and the entries' local headers and data: each keeps its own.
+  // position is the logical file position; the platform's own pointer is private to the windows.
+  static constexpr uint32_t kBufferSize = 0x10000;
+  struct Window {
+    uint64_t start = 0;
+    uint32_t length = 0;
+    uint8_t bytes[kBufferSize];
+  };
   uint64_t position = 0;
-  uint64_t bufferStart = 0;
-  uint32_t bufferLength = 0;
-  uint8_t buffer[kBufferSize];
+  Window windows[2];
+  uint32_t recentWindow = 0;  // the window read last; a refill takes the other one
 };
 
 // Null when the file cannot be opened; resultCode is then ZipOpenFailed, else 0.
