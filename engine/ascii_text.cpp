@@ -1,5 +1,7 @@
 #include "engine/ascii_text.h"
 
+#include <string>
+
 char16_t asciiToLower(char16_t unit) {
   return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
 }
@@ -28,7 +30,7 @@ bool asciiEqualsIgnoringCase(const std::u16string& a, const std::u16string& b) {
 void splitDriveAndFolder(const char16_t* path, std::u16string& drive, std::u16string& folder) {
   drive.clear();
   folder.clear();
-  size_t length = wideLength(path);
+  size_t length = std::char_traits<char16_t>::length(path);
   size_t start = 0;
   if (length >= 2 && path[1] == u':') {
     drive.assign(path, 2);
@@ -41,8 +43,3 @@ void splitDriveAndFolder(const char16_t* path, std::u16string& drive, std::u16st
   folder.assign(path + start, end - start);
 }
 
-size_t wideLength(const char16_t* text) {
-  size_t length = 0;
-  while (text[length] != 0) ++length;
-  return length;
-}

@@ -20,5 +20,3 @@ bool asciiEqualsIgnoringCase(const std::u16string& a, const std::u16string& b);
 // and including the last "\" or "/", else empty.
 void splitDriveAndFolder(const char16_t* path, std::u16string& drive, std::u16string& folder);
 
-// Length of a NUL-terminated wide text.
-size_t wideLength(const char16_t* text);

@@ -1,5 +1,7 @@
 #include "engine/auto_install_patch.h"
 
+#include <string>
+
 #include "engine/auto_install_patch_rollback.h"
 #include "engine/bounded_path.h"
 #include "engine/extract_archive.h"
@@ -13,7 +15,7 @@ namespace {
 // but not with the pattern a later step puts behind it and the shell's second
 // NUL. Either way no step may use it.
 bool usableFolderPath(const char16_t* path, size_t patternLength = 0) {
-  const size_t length = wideLength(path);
+  const size_t length = std::char_traits<char16_t>::length(path);
   return length > 0 && length + patternLength <= kShellPathMaxLength;
 }
 

@@ -3,13 +3,10 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <string>
 
-#include "engine/ascii_text.h"
 #include "engine/paths.h"
-
-// The shell operations write a second NUL behind a path, so a path that one of
-// them is handed holds at most this many units in a buffer of kPathBufferLength.
-constexpr size_t kShellPathMaxLength = kPathBufferLength - 2;
+#include "engine/tree_operations.h"
 
 // Writes the parts one after the other into buffer (room for maxLength units
 // and a terminator). False, with buffer emptied, when the result would be longer
@@ -21,7 +18,7 @@ inline bool joinPath(char16_t* buffer, size_t maxLength, std::initializer_list<c
       buffer[0] = 0;
       return false;
     }
-    const size_t length = wideLength(part);
+    const size_t length = std::char_traits<char16_t>::length(part);
     if (length > maxLength - at) {
       buffer[0] = 0;
       return false;

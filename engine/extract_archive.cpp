@@ -1,6 +1,7 @@
 #include "engine/extract_archive.h"
 
 #include <cstddef>
+#include <string>
 
 #include "engine/ascii_text.h"
 
@@ -9,7 +10,7 @@ namespace {
 // Copies text with its terminator into a zero-filled buffer of ZipMaxPath
 // units. False when it does not fit: a cut path would name another file.
 bool copyPath(const char16_t* text, char16_t (&buffer)[ZipMaxPath]) {
-  const size_t length = wideLength(text);
+  const size_t length = std::char_traits<char16_t>::length(text);
   if (length >= ZipMaxPath) return false;
   for (size_t i = 0; i <= length; ++i) buffer[i] = text[i];
   return true;
@@ -54,9 +55,9 @@ bool extractArchiveEntry(const char16_t* destinationFolder, const char16_t* entr
   if (!sameExactly(entryName, found.name)) return true;
 
   char16_t target[ZipMaxPath] = {};
-  const size_t folderLength = wideLength(destinationFolder);
+  const size_t folderLength = std::char_traits<char16_t>::length(destinationFolder);
   const bool needsSeparator = folderLength == 0 || !isSeparator(destinationFolder[folderLength - 1]);
-  const size_t nameLength = wideLength(entryName);
+  const size_t nameLength = std::char_traits<char16_t>::length(entryName);
   if (folderLength + (needsSeparator ? 1 : 0) + nameLength >= ZipMaxPath) return false;
   size_t at = 0;
   for (size_t i = 0; i < folderLength; ++i) target[at++] = destinationFolder[i];

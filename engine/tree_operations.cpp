@@ -12,12 +12,11 @@ constexpr uint32_t kDeleteFlags = platform::kShellNoConfirmation | platform::kSh
 constexpr uint32_t kRenameFlags = platform::kShellNoConfirmation | platform::kShellNoConfirmMkdir;  // 0x210
 
 // The shell takes a list of paths ended by a second NUL, written into the
-// caller's buffer behind the path. That needs two free units, so a path may
-// hold at most kPathBufferLength - 2 units.
+// caller's buffer behind the path.
 bool terminateAsList(char16_t* path) {
   size_t length = 0;
   while (length < kPathBufferLength - 1 && path[length] != 0) ++length;
-  if (path[length] != 0 || length > kPathBufferLength - 2) return false;
+  if (path[length] != 0 || length > kShellPathMaxLength) return false;
   path[length + 1] = 0;
   return true;
 }

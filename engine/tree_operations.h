@@ -4,8 +4,12 @@
 #include <list>
 #include <string>
 
+#include "engine/paths.h"
+
 // Each shell operation writes a second NUL behind the path's terminator, in the
-// caller's buffer of kPathBufferLength units; a path of more than 510 units is refused.
+// caller's buffer of kPathBufferLength units, so a path it is handed holds at
+// most this many units; a longer one is refused.
+constexpr size_t kShellPathMaxLength = kPathBufferLength - 2;
 
 // Creates the target folder (one level) if nothing exists under its path, then
 // copies everything that the source pattern ("folder\*") names into it.

@@ -1,3 +1,5 @@
+#include <string>
+
 #include "platform/platform.h"
 #include "zip/path_rules.h"
 #include "zip/zip_reader.h"
@@ -6,7 +8,7 @@
 // unit), then the whole path. Folders that exist or cannot be made are passed over.
 void CreateDirectoryPath(const char16_t* baseFolder, const char16_t* relativePath) {
   if (relativePath == nullptr || relativePath[0] == 0) return;
-  size_t length = WideLength(relativePath);
+  size_t length = std::char_traits<char16_t>::length(relativePath);
   char16_t joined[ZipMaxPath];
   for (size_t i = 1; i <= length; ++i) {
     if (i < length && !IsPathSeparator(relativePath[i])) continue;

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "platform/platform.h"
 #include "zip/entry_stepping.h"
@@ -45,7 +46,7 @@ bool sameText(const char16_t* a, const char16_t* b) {
 // The folders a file target needs, below the root; false when the target may not be written.
 // lastFolder is the folder made for the previous file entry, and is updated.
 bool prepareTargetFolders(const char16_t* root, const char16_t* target, char16_t (&lastFolder)[ZipMaxPath]) {
-  if (target == nullptr || target[0] == 0 || WideLength(target) >= ZipMaxPath) return false;
+  if (target == nullptr || target[0] == 0 || std::char_traits<char16_t>::length(target) >= ZipMaxPath) return false;
   const char16_t* relative = target;
   if (IsAbsolutePath(target)) {
     relative = PathBelowRoot(root, target);
@@ -55,7 +56,7 @@ bool prepareTargetFolders(const char16_t* root, const char16_t* target, char16_t
   }
   if (relative[0] == 0 || IsUnsafeRelativeName(relative)) return false;
   // Archives often hold no folder entries: the file's folders are made here.
-  size_t last = WideLength(relative);
+  size_t last = std::char_traits<char16_t>::length(relative);
   while (last > 0 && !IsPathSeparator(relative[last - 1])) --last;
   if (last > 1) {
     char16_t folder[ZipMaxPath];

@@ -1,10 +1,6 @@
 #include "zip/path_rules.h"
 
-size_t WideLength(const char16_t* text) {
-  size_t n = 0;
-  while (text[n] != 0) ++n;
-  return n;
-}
+#include <string>
 
 bool IsUnsafeRelativeName(const char16_t* name) {
   if (IsPathSeparator(name[0])) return true;
@@ -39,7 +35,7 @@ const char16_t* PathBelowRoot(const char16_t* root, const char16_t* target) {
 }
 
 bool JoinPath(const char16_t* base, const char16_t* relative, size_t relativeLength, char16_t (&out)[ZipMaxPath]) {
-  size_t baseLength = WideLength(base);
+  size_t baseLength = std::char_traits<char16_t>::length(base);
   if (baseLength + relativeLength >= ZipMaxPath) return false;
   for (size_t i = 0; i < baseLength; ++i) out[i] = base[i];
   for (size_t i = 0; i < relativeLength; ++i) out[baseLength + i] = relative[i];

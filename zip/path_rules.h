@@ -7,8 +7,6 @@
 
 inline bool IsPathSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
 
-// Units before the terminator.
-size_t WideLength(const char16_t* text);
 
 // A name that could lead outside the folder it is joined to: a ".." component,
 // a leading separator, or any colon (drive letters, alternate data streams).

@@ -1,5 +1,6 @@
 // The handle interface: wide names and records over the reader object.
 #include <cstring>
+#include <string>
 
 #include "zip/path_rules.h"
 #include "zip/zip_directory.h"
@@ -49,7 +50,8 @@ void toWideRecord(const ZipEntryRecordA& ansi, ZipEntryRecord* record) {
 ZipReaderHandle* ZipReaderOpen(const char16_t* zipPath, const char16_t* rootFolder) {
   auto* reader = new ZipReader();
   // A root that does not fit its buffer is refused rather than cut into another folder.
-  bool rootFits = rootFolder != nullptr ? WideLength(rootFolder) < ZipMaxPath : currentFolderAsRoot(reader->rootFolder);
+  bool rootFits = rootFolder != nullptr ? std::char_traits<char16_t>::length(rootFolder) < ZipMaxPath
+                                         : currentFolderAsRoot(reader->rootFolder);
   if (!rootFits) {
     delete reader;
     LastReaderResult = ZipOpenFailed;
@@ -62,7 +64,9 @@ ZipReaderHandle* ZipReaderOpen(const char16_t* zipPath, const char16_t* rootFold
     result = LastOpenResult;
   }
   LastReaderResult = result;
-  if (rootFolder != nullptr) std::memcpy(reader->rootFolder, rootFolder, (WideLength(rootFolder) + 1) * sizeof(char16_t));
+  if (rootFolder != nullptr) {
+    std::memcpy(reader->rootFolder, rootFolder, (std::char_traits<char16_t>::length(rootFolder) + 1) * sizeof(char16_t));
+  }
   if (result != 0) {
     delete reader;
     return nullptr;

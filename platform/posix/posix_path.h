@@ -8,6 +8,5 @@ namespace platform::posix {
 std::string systemPath(const char16_t* path);
 std::string toUtf8(const char16_t* text, size_t length);
 std::u16string fromUtf8(const char* text, size_t length);
-size_t wideLengthOf(const char16_t* text);
 
 }  // namespace platform::posix

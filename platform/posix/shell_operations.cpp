@@ -23,7 +23,7 @@ std::vector<std::string> pathList(const char16_t* list) {
   std::vector<std::string> paths;
   while (list != nullptr && *list != 0) {
     paths.push_back(systemPath(list));
-    list += wideLengthOf(list) + 1;
+    list += std::char_traits<char16_t>::length(list) + 1;
   }
   return paths;
 }

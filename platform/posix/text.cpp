@@ -3,6 +3,7 @@
 #include "platform/posix/posix_path.h"
 
 #include <cstring>
+#include <string>
 
 namespace platform::posix {
 namespace {
@@ -80,11 +81,6 @@ void appendUtf8(std::string& out, char32_t value) {
 
 }  // namespace
 
-size_t wideLengthOf(const char16_t* text) {
-  size_t n = 0;
-  while (text[n] != 0) ++n;
-  return n;
-}
 
 std::u16string fromUtf8(const char* text, size_t length) {
   std::u16string out;
@@ -112,7 +108,7 @@ std::string toUtf8(const char16_t* text, size_t length) {
 }
 
 std::string systemPath(const char16_t* path) {
-  std::string out = toUtf8(path, wideLengthOf(path));
+  std::string out = toUtf8(path, std::char_traits<char16_t>::length(path));
   for (char& c : out) {
     if (c == '\\') c = '/';
   }
@@ -140,7 +136,7 @@ int multiByteToWide(CodePage, const char* src, int srcLength, char16_t* dst, int
 
 int wideToMultiByte(CodePage, const char16_t* src, int srcLength, char* dst, int dstCapacity) {
   if (src == nullptr || srcLength < -1 || dstCapacity < 0) return 0;
-  size_t length = srcLength == -1 ? posix::wideLengthOf(src) + 1 : static_cast<size_t>(srcLength);
+  size_t length = srcLength == -1 ? std::char_traits<char16_t>::length(src) + 1 : static_cast<size_t>(srcLength);
   if (length == 0) return 0;
   std::string narrow = toUtf8(src, length);
   if (dstCapacity == 0) return static_cast<int>(narrow.size());
