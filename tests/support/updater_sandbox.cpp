@@ -22,6 +22,21 @@ RunResult UpdaterSandbox::run(const std::vector<std::string>& arguments, const s
                     workingFolder.empty() ? root() : workingFolder);
 }
 
+std::vector<std::string> environmentWith(const std::vector<std::string>& additions) {
+  std::vector<std::string> result;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    bool replaced = false;
+    for (const auto& addition : additions) {
+      const size_t nameLength = addition.find('=') + 1;
+      if (text.compare(0, nameLength, addition, 0, nameLength) == 0) replaced = true;
+    }
+    if (!replaced) result.push_back(text);
+  }
+  result.insert(result.end(), additions.begin(), additions.end());
+  return result;
+}
+
 RunResult runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                      const std::vector<std::string>& environment, const std::filesystem::path& workingFolder) {
   std::vector<std::string> argumentStrings{program.string()};
@@ -30,16 +45,7 @@ RunResult runProgram(const std::filesystem::path& program, const std::vector<std
   for (auto& argument : argumentStrings) argv.push_back(argument.data());
   argv.push_back(nullptr);
 
-  std::vector<std::string> environmentStrings;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    std::string text = *entry;
-    bool replaced = false;
-    for (const auto& addition : environment) {
-      if (text.compare(0, addition.find('=') + 1, addition, 0, addition.find('=') + 1) == 0) replaced = true;
-    }
-    if (!replaced) environmentStrings.push_back(text);
-  }
-  environmentStrings.insert(environmentStrings.end(), environment.begin(), environment.end());
+  std::vector<std::string> environmentStrings = environmentWith(environment);
   std::vector<char*> envp;
   for (auto& entry : environmentStrings) envp.push_back(entry.data());
   envp.push_back(nullptr);

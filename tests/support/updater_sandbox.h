@@ -38,6 +38,10 @@ class UpdaterSandbox {
   std::string exeName_;
 };
 
+// This process's environment with the additions ("NAME=value") put in place
+// of any inherited variable of the same name.
+std::vector<std::string> environmentWith(const std::vector<std::string>& additions);
+
 // Starts a program with arguments and environment additions ("NAME=value"),
 // waits for it, and tells how it ended.
 RunResult runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,

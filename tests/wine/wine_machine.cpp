@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "tests/support/temp_folder.h"
+#include "tests/support/updater_sandbox.h"
 
 namespace wine_testing {
 
@@ -84,16 +85,7 @@ WineProcess::WineProcess(const fs::path& hostPath, const std::vector<std::string
 
   std::vector<std::string> variables = wineEnvironment();
   variables.insert(variables.end(), environment.begin(), environment.end());
-  std::vector<std::string> environmentStrings;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    bool replaced = false;
-    for (const auto& variable : variables) {
-      if (text.compare(0, variable.find('=') + 1, variable, 0, variable.find('=') + 1) == 0) replaced = true;
-    }
-    if (!replaced) environmentStrings.push_back(text);
-  }
-  environmentStrings.insert(environmentStrings.end(), variables.begin(), variables.end());
+  std::vector<std::string> environmentStrings = testing_support::environmentWith(variables);
   std::vector<char*> envp;
   for (auto& entry : environmentStrings) envp.push_back(entry.data());
   envp.push_back(nullptr);
