@@ -26,11 +26,14 @@ enum class CodePage { Ansi, Utf8 };
 // With dstCapacity 0 the result is the number of units needed. Returns the
 // number of units written (terminator included when it was read), or 0 on
 // failure, also when dst is too small. Bytes that are not valid in the code
-// page become U+FFFD.
+// page become U+FFFD on Windows. On POSIX, whose names are bytes in no fixed
+// encoding, each such byte becomes a lone surrogate U+DC80 to U+DCFF instead,
+// so that wideToMultiByte gives the same bytes back.
 int multiByteToWide(CodePage codePage, const char* src, int srcLength, char16_t* dst, int dstCapacity);
 
 // WideCharToMultiByte, the same conventions. An unpaired surrogate becomes
-// U+FFFD; a character that the code page lacks becomes its default character.
+// U+FFFD (on POSIX one of U+DC80 to U+DCFF becomes its byte again); a
+// character that the code page lacks becomes its default character.
 int wideToMultiByte(CodePage codePage, const char16_t* src, int srcLength, char* dst, int dstCapacity);
 
 // The path in the form this system writes paths: on POSIX every "\" becomes "/".
@@ -62,7 +65,7 @@ bool setCurrentFolder(const char16_t* path);
 // GetCurrentDirectoryW: copies the current folder (no trailing separator) and
 // returns its length without the terminator. When capacity is too small,
 // nothing is copied and the result is the capacity needed, terminator included.
-// 0 on failure.
+// 0 on failure (on POSIX also for a folder path holding "\").
 uint32_t getCurrentFolder(char16_t* buffer, uint32_t capacity);
 
 struct FolderEntry {
@@ -71,6 +74,7 @@ struct FolderEntry {
 };
 
 // FindFirstFileW / FindNextFileW / FindClose over one pattern ("folder\*.*").
+// A name holding "\" (possible on POSIX only) is left out: it would be read as a path.
 class FolderListing {
  public:
   explicit FolderListing(const char16_t* pattern);
@@ -111,11 +115,13 @@ int shellFileOperation(ShellOperation operation, const char16_t* from, const cha
 
 // GetModuleFileNameW for the process's own executable: copies its full path
 // and returns its length; when it does not fit, the result equals capacity and
-// the copy is cut (and terminated). 0 on failure.
+// the copy is cut (and terminated). 0 on failure, and on POSIX also for a path
+// holding "\", which would be read as another path.
 uint32_t getModuleFilePath(char16_t* buffer, uint32_t capacity);
 
 // SHGetSpecialFolderPathW(CSIDL_APPDATA), without creating it. False when the
-// folder cannot be told or does not fit in capacity units with its terminator.
+// folder cannot be told (on POSIX also when its path holds "\") or does not
+// fit in capacity units with its terminator.
 bool getRoamingAppDataFolder(char16_t* buffer, uint32_t capacity);
 
 // ---------------------------------------------------------------- processes

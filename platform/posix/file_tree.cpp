@@ -47,9 +47,13 @@ bool writeAll(int fd, const char* data, size_t count) {
 }
 
 int copyFileContents(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
+  // A replaced file keeps its permissions: an update must not make a program
+  // unrunnable or a private file readable. A new one takes its source's.
+  mode_t mode = sourceInfo.st_mode & 07777;
   struct stat targetInfo;
   if (lstat(target.c_str(), &targetInfo) == 0) {
     if (S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
+    if (S_ISREG(targetInfo.st_mode)) mode = targetInfo.st_mode & 07777;
     // Copying a file onto itself would truncate it.
     if (targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) return kErrorNone;
     // A link is replaced by the file, not written through.
@@ -81,7 +85,7 @@ int copyFileContents(const std::string& source, const struct stat& sourceInfo, c
   }
   if (result == kErrorNone) {
     struct timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
-    if (fchmod(out, sourceInfo.st_mode & 07777) != 0 || futimens(out, times) != 0) result = kErrorAccessDenied;
+    if (fchmod(out, mode) != 0 || futimens(out, times) != 0) result = kErrorAccessDenied;
   }
   if (close(out) != 0 && result == kErrorNone) result = kErrorAccessDenied;
   close(in);
@@ -103,9 +107,12 @@ int copyLink(const std::string& source, const std::string& target) {
 }
 
 int copyFolder(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
+  // A folder that was there keeps its permissions, as a replaced file does.
+  mode_t mode = sourceInfo.st_mode & 07777;
   struct stat targetInfo;
   if (lstat(target.c_str(), &targetInfo) == 0) {
     if (!S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
+    mode = targetInfo.st_mode & 07777;
   } else if (injectedFault(FaultSite::CreateFolder, errno) || mkdir(target.c_str(), 0700) != 0) {
     return errorFromErrno();
   }
@@ -117,7 +124,7 @@ int copyFolder(const std::string& source, const struct stat& sourceInfo, const s
   if (!listed) return kErrorAccessDenied;
   // The folder's own bits and time last: its children would change its time.
   struct timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
-  if (chmod(target.c_str(), sourceInfo.st_mode & 07777) != 0) return errorFromErrno();
+  if (chmod(target.c_str(), mode) != 0) return errorFromErrno();
   if (utimensat(AT_FDCWD, target.c_str(), times, 0) != 0) return errorFromErrno();
   return kErrorNone;
 }

@@ -15,8 +15,9 @@ constexpr int kErrorIntoItself = 0x4C7;    // a folder copied into its own sub-t
 
 // Copies a file, link or whole folder to target. A file replaces a file; a
 // folder merges into a folder; a file onto a folder, or a folder onto a file,
-// fails. Permission bits and modification times come along. Stops at the
-// first failure; what was copied stays.
+// fails. Modification times come along; permission bits come along only to
+// what the copy creates, a replaced file or merged folder keeps its own. Stops
+// at the first failure; what was copied stays.
 int copyEntry(const std::string& source, const std::string& target);
 
 // Removes a file, link or whole folder (links are removed, never followed).

@@ -48,7 +48,8 @@ uint32_t getCurrentFolder(char16_t* buffer, uint32_t capacity) {
     scratch.resize(scratch.size() * 2);
   }
   current = scratch.c_str();
-  std::u16string wide = posix::fromUtf8(current.data(), current.size());
+  std::u16string wide;
+  if (!posix::fromSystemPath(current, wide)) return 0;
   if (buffer == nullptr || wide.size() + 1 > capacity) return static_cast<uint32_t>(wide.size() + 1);
   std::memcpy(buffer, wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
   return static_cast<uint32_t>(wide.size());

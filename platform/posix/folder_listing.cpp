@@ -74,6 +74,8 @@ FolderListing::FolderListing(const char16_t* pattern) : state_(std::make_unique<
   if (directory == nullptr) return;
   std::vector<FolderEntry> dots;
   while (dirent* item = readdir(directory)) {
+    // Windows names never hold "\"; here one would be read as a path.
+    if (std::strchr(item->d_name, '\\') != nullptr) continue;
     FolderEntry entry;
     entry.name = posix::fromUtf8(item->d_name, std::strlen(item->d_name));
     if (!matchesPattern(entry.name.c_str(), namePattern.c_str())) continue;

@@ -15,7 +15,11 @@ std::u16string readOwnExecutable() {
   for (;;) {
     ssize_t length = readlink("/proc/self/exe", target.data(), target.size());
     if (length < 0) return {};
-    if (static_cast<size_t>(length) < target.size()) return posix::fromUtf8(target.data(), static_cast<size_t>(length));
+    if (static_cast<size_t>(length) < target.size()) {
+      std::u16string path;
+      target.resize(static_cast<size_t>(length));
+      return posix::fromSystemPath(target, path) ? path : std::u16string();
+    }
     target.resize(target.size() * 2);
   }
 }

@@ -20,7 +20,8 @@ bool getRoamingAppDataFolder(char16_t* buffer, uint32_t capacity) {
     return false;
   }
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  std::u16string wide = posix::fromUtf8(folder.data(), folder.size());
+  std::u16string wide;
+  if (!posix::fromSystemPath(folder, wide)) return false;
   if (buffer == nullptr || wide.size() + 1 > capacity) return false;
   std::memcpy(buffer, wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
   return true;

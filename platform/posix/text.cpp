@@ -1,4 +1,9 @@
 // Text conversion on POSIX. The ANSI code page of this platform is UTF-8.
+// File names here are bytes that need not be UTF-8, so that each byte that
+// does not decode becomes a lone low surrogate (U+DC80 to U+DCFF) and such a
+// surrogate becomes its byte again, as Python's "surrogateescape" does: every
+// name comes back from UTF-16 as the bytes it was. (Windows puts U+FFFD there;
+// its names are UTF-16 to begin with.)
 #include "platform/platform.h"
 #include "platform/posix/posix_path.h"
 
@@ -9,10 +14,13 @@ namespace platform::posix {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kFirstEscape = 0xDC80;
+constexpr char32_t kLastEscape = 0xDCFF;
 
-// Decodes one UTF-8 sequence at text[i]; invalid or cut sequences yield U+FFFD
-// and consume one byte, as the Windows conversion without flags does.
+// Decodes one UTF-8 sequence at text[i]; an invalid or cut sequence consumes
+// one byte, which comes out as its escape. Bytes below 0x80 always decode.
 char32_t decodeUtf8(const unsigned char* text, size_t length, size_t& i) {
+  auto escapeLead = [&] { return kFirstEscape + (text[i++] - 0x80); };
   unsigned char lead = text[i];
   if (lead < 0x80) {
     ++i;
@@ -28,25 +36,15 @@ char32_t decodeUtf8(const unsigned char* text, size_t length, size_t& i) {
   } else if ((lead & 0xF8) == 0xF0) {
     extra = 3, value = lead & 0x07, minimum = 0x10000;
   } else {
-    ++i;
-    return kReplacement;
+    return escapeLead();
   }
-  if (i + extra >= length) {
-    ++i;
-    return kReplacement;
-  }
+  if (i + extra >= length) return escapeLead();
   for (int k = 1; k <= extra; ++k) {
     unsigned char next = text[i + k];
-    if ((next & 0xC0) != 0x80) {
-      ++i;
-      return kReplacement;
-    }
+    if ((next & 0xC0) != 0x80) return escapeLead();
     value = (value << 6) | (next & 0x3F);
   }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-    ++i;
-    return kReplacement;
-  }
+  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return escapeLead();
   i += 1 + extra;
   return value;
 }
@@ -99,6 +97,9 @@ std::string toUtf8(const char16_t* text, size_t length) {
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       unit = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
+    } else if (unit >= kFirstEscape && unit <= kLastEscape) {
+      out.push_back(static_cast<char>(unit - kFirstEscape + 0x80));
+      continue;
     } else if (unit >= 0xD800 && unit <= 0xDFFF) {
       unit = kReplacement;
     }
@@ -113,6 +114,12 @@ std::string systemPath(const char16_t* path) {
     if (c == '\\') c = '/';
   }
   return out;
+}
+
+bool fromSystemPath(const std::string& path, std::u16string& wide) {
+  if (path.find('\\') != std::string::npos) return false;
+  wide = fromUtf8(path.data(), path.size());
+  return true;
 }
 
 }  // namespace platform::posix
