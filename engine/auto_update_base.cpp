@@ -24,6 +24,18 @@ bool readOwnExecutablePath(char16_t (&path)[kPathBufferLength]) {
 
 bool bothExist(const char16_t* a, const char16_t* b) { return platform::pathExists(a) && platform::pathExists(b); }
 
+// Gives a parked file its name back unless the update brought a new file of
+// that name. That new file takes the parked one's permissions: it came in
+// under a free name, and a new updater must still be runnable where that
+// depends on permission bits.
+void restoreParked(char16_t* parked, char16_t* normal) {
+  if (!platform::pathExists(normal)) {
+    renamePath(parked, normal);
+  } else if (platform::pathExists(parked)) {
+    platform::copyPermissions(parked, normal);
+  }
+}
+
 }  // namespace
 
 CAutoUpdateBase::~CAutoUpdateBase() = default;
@@ -86,15 +98,14 @@ bool CAutoUpdateBase::moveLockedFilesAside() {
 bool CAutoUpdateBase::restoreLockedFiles() {
   char16_t ownPath[kPathBufferLength] = {};
   char16_t parkedPath[kPathBufferLength] = {};
-  if (readOwnExecutablePath(ownPath) && !platform::pathExists(ownPath) &&
-      appendModuleFolderPath(parkedPath, kParkedExecutable)) {
-    renamePath(parkedPath, ownPath);
+  if (readOwnExecutablePath(ownPath) && appendModuleFolderPath(parkedPath, kParkedExecutable)) {
+    restoreParked(parkedPath, ownPath);
   }
   char16_t libraryPath[kPathBufferLength] = {};
   char16_t parkedLibraryPath[kPathBufferLength] = {};
-  if (appendModuleFolderPath(libraryPath, kSqliteLibrary) && !platform::pathExists(libraryPath) &&
+  if (appendModuleFolderPath(libraryPath, kSqliteLibrary) &&
       appendModuleFolderPath(parkedLibraryPath, kParkedSqliteLibrary)) {
-    renamePath(parkedLibraryPath, libraryPath);
+    restoreParked(parkedLibraryPath, libraryPath);
   }
   return true;
 }

@@ -59,6 +59,10 @@ bool createFolder(const char16_t* path);
 // DeleteFileW: deletes one file (never a folder).
 bool deleteFile(const char16_t* path);
 
+// Gives target the permission bits of source. Windows has none to carry (a
+// program runs by its name there), so it does nothing and succeeds.
+bool copyPermissions(const char16_t* source, const char16_t* target);
+
 // SetCurrentDirectoryW.
 bool setCurrentFolder(const char16_t* path);
 

@@ -35,6 +35,13 @@ bool deleteFile(const char16_t* path) {
   return unlink(systemForm.c_str()) == 0;
 }
 
+bool copyPermissions(const char16_t* source, const char16_t* target) {
+  if (source == nullptr || target == nullptr) return false;
+  struct stat info;
+  if (stat(posix::systemPath(source).c_str(), &info) != 0) return false;
+  return chmod(posix::systemPath(target).c_str(), info.st_mode & 07777) == 0;
+}
+
 bool setCurrentFolder(const char16_t* path) {
   if (path == nullptr || path[0] == 0) return false;
   return chdir(posix::systemPath(path).c_str()) == 0;

@@ -12,6 +12,8 @@ bool createFolder(const char16_t* path) { return CreateDirectoryW(win32::wide(pa
 
 bool deleteFile(const char16_t* path) { return DeleteFileW(win32::wide(path)) != FALSE; }
 
+bool copyPermissions(const char16_t*, const char16_t*) { return true; }
+
 bool setCurrentFolder(const char16_t* path) { return SetCurrentDirectoryW(win32::wide(path)) != FALSE; }
 
 uint32_t getCurrentFolder(char16_t* buffer, uint32_t capacity) {

@@ -59,7 +59,9 @@ TEST(FullInstall, StartsNothingUnlessTheDownloadFolderHoldsExactlyOneFile) {
     std::vector<std::string> folders;
   };
   for (const Case& c : {Case{"no file", {}, {}}, Case{"two files", {"a.exe", "b.exe"}, {}},
-                        Case{"only a sub-folder", {}, {"sub"}}, Case{"no download folder", {}, {}}}) {
+                        Case{"only a sub-folder", {}, {"sub"}}, Case{"no download folder", {}, {}},
+                        // Read as a path, the one file's name would start the sub-folder's program.
+                        Case{"one file whose name holds a backslash", {"sub\\setup.exe"}, {"sub"}}}) {
     SCOPED_TRACE(c.name);
     UpdaterSandbox sandbox;
     writeFile(sandbox.installFolder() / "sqlite3.dll", "library");
@@ -77,13 +79,16 @@ TEST(FullInstall, StartsNothingUnlessTheDownloadFolderHoldsExactlyOneFile) {
   }
 }
 
-TEST(FullInstall, OneFileBesideASubFolderIsStarted) {
-  UpdaterSandbox sandbox;
-  fs::path marker = sandbox.root() / "installer-ran";
-  fs::create_directories(downloadFolder(sandbox) / "sub");
-  writeScript(downloadFolder(sandbox) / "setup", "echo > " + quoted(marker) + "\n");
-  sandbox.run({"Y"});
-  EXPECT_TRUE(fs::exists(marker));
+TEST(FullInstall, OneFileBesideASubFolderIsStartedWhateverBytesItsNameHolds) {
+  for (const char* name : {"setup", "setup-caf\xe9"}) {
+    SCOPED_TRACE(name);
+    UpdaterSandbox sandbox;
+    fs::path marker = sandbox.root() / "installer-ran";
+    fs::create_directories(downloadFolder(sandbox) / "sub");
+    writeScript(downloadFolder(sandbox) / name, "echo > " + quoted(marker) + "\n");
+    sandbox.run({"Y"});
+    EXPECT_TRUE(fs::exists(marker));
+  }
 }
 
 TEST(FullInstall, AnInstallerThatCannotStartChangesNothing) {

@@ -127,3 +127,13 @@ TEST(PatchFailure, PathsThatDoNotFitTheirBuffersFailBeforeAnythingIsTouched) {
     EXPECT_EQ(describeTreeDifference(patch, testing_support::snapshotTree(s.patchFolder())), "");
   }
 }
+
+TEST(PatchFailure, AnExecutablePathHoldingABackslashPatchesNoFolder) {
+  // Read as a path, "in\VelmiUpdate" would make "in" the installation folder.
+  PatchSandbox s(0, "in\\VelmiUpdate");
+  fs::create_directories(s.install() / "in");
+  addGoodArchive(s);
+  const TreeSnapshot before = s.installation();
+  s.runPatch();
+  EXPECT_EQ(describeTreeDifference(before, s.installation()), "");
+}

@@ -1,4 +1,6 @@
 // Patch runs that succeed: the archives reach the installation in "_sp" order.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "tests/e2e/patch_test_sandbox.h"
@@ -62,4 +64,55 @@ TEST(PatchRun, FilesWithoutZipInTheirNameAreNoPatch) {
   s.runPatch();
   EXPECT_EQ(describeTreeDifference(expected, s.installation()), "");
   s.expectWorkFoldersGone();
+}
+
+TEST(PatchRun, NamesThatAreNotUtf8GoThroughUnchanged) {
+  // Latin-1 names in the installation, the patch folder and the archive.
+  PatchSandbox s;
+  writeFile(s.install() / "caf\xe9.txt", "old");
+  writeFile(s.install() / "shared" / "\xe9t\xe9.ini", "kept");
+  makeZip(s.patch("mise \xe0 jour_sp1.zip"), {{"caf\xe9.txt", "new"}, {"na\xefve/new.txt", "new"}});
+  TreeSnapshot expected = s.installation();
+  expected["caf\xe9.txt"] = "new";
+  expected["na\xefve"] = "<folder>";
+  expected["na\xefve/new.txt"] = "new";
+
+  s.runPatch();
+  EXPECT_EQ(describeTreeDifference(expected, s.installation()), "");
+  s.expectWorkFoldersGone();
+}
+
+TEST(PatchRun, ReplacedFilesAndFoldersKeepTheirPermissions) {
+  for (bool rolledBack : {false, true}) {
+    SCOPED_TRACE(rolledBack ? "a copy that stops half-way and is rolled back" : "a copy that goes in whole");
+    PatchSandbox s;
+    writeFile(s.install() / "run.sh", "#!/bin/sh\n");
+    writeFile(s.install() / "secret.txt", "old secret");
+    fs::create_directories(s.install() / "private");
+    writeFile(s.install() / "private" / "data.txt", "old data");
+    chmod((s.install() / "run.sh").c_str(), 0755);
+    chmod((s.install() / "secret.txt").c_str(), 0600);
+    chmod((s.install() / "private").c_str(), 0700);
+    std::vector<std::pair<std::string, std::string>> entries = {
+        {"VelmiUpdate", "new updater"}, {"private/data.txt", "new data"}, {"run.sh", "new script"},
+        {"secret.txt", "new secret"}};
+    // Copied by name, so this comes last and fails after the others went in.
+    if (rolledBack) {
+      writeFile(s.install() / "zz", "a file where the patch brings a folder");
+      entries.push_back({"zz/inside.txt", "cannot land"});
+    }
+    makeZip(s.patch("a_sp1.zip"), entries);
+    auto modeOf = [&](const char* name) {
+      struct stat info {};
+      stat((s.install() / name).c_str(), &info);
+      return info.st_mode & 07777;
+    };
+    const char* names[] = {"VelmiUpdate", "run.sh", "secret.txt", "private", "private/data.txt"};
+    std::vector<mode_t> before;
+    for (const char* name : names) before.push_back(modeOf(name));
+
+    s.runPatch();
+    EXPECT_EQ(readFile(s.install() / "secret.txt"), rolledBack ? "old secret" : "new secret");
+    for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(modeOf(names[i]), before[i]) << names[i];
+  }
 }

@@ -19,8 +19,10 @@ using testing_support::TreeSnapshot;
 class PatchSandbox {
  public:
   // roamingLength: when not 0, the roaming folder is a deep one of exactly that
-  // many characters, for paths that come close to the buffers.
-  explicit PatchSandbox(size_t roamingLength = 0) : roaming_(sandbox_.roamingFolder()) {
+  // many characters, for paths that come close to the buffers. exeName: the
+  // updater's name in the installation folder.
+  explicit PatchSandbox(size_t roamingLength = 0, const std::string& exeName = "VelmiUpdate")
+      : sandbox_(exeName), roaming_(sandbox_.roamingFolder()) {
     if (roamingLength != 0) {
       while (roaming_.string().size() + 51 < roamingLength) roaming_ /= std::string(50, 'r');
       roaming_ /= std::string(roamingLength - roaming_.string().size() - 1, 'r');

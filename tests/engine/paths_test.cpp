@@ -111,6 +111,9 @@ TEST(TextConversion, NarrowToWide) {
 
   EXPECT_TRUE(narrowToWide("Grüße", buffer, 128));
   EXPECT_EQ(std::u16string(buffer), u"Grüße");
+  // A byte that does not decode becomes its lone low surrogate.
+  EXPECT_TRUE(narrowToWide("caf\xe9", buffer, 128));
+  EXPECT_EQ(std::u16string(buffer), u"caf\xDCE9");
 
   char16_t small[5];
   EXPECT_FALSE(narrowToWide("downupdatefile", small, 5));
@@ -124,6 +127,9 @@ TEST(TextConversion, WideToNarrow) {
   EXPECT_EQ(std::string(buffer), "C:\\Users\\ann\\usr000.db");
   EXPECT_TRUE(wideToNarrow(u"\U0001F600\xD800x", buffer, sizeof buffer));
   EXPECT_EQ(std::string(buffer), "\xF0\x9F\x98\x80\xEF\xBF\xBDx");
+  // Only U+DC80 to U+DCFF stand for bytes.
+  EXPECT_TRUE(wideToNarrow(u"caf\xDCE9\xDC7F", buffer, sizeof buffer));
+  EXPECT_EQ(std::string(buffer), "caf\xE9\xEF\xBF\xBD");
   char small[4] = {'a', 'b', 'c', 'd'};
   EXPECT_FALSE(wideToNarrow(u"abcd", small, sizeof small));
   EXPECT_EQ(small[0], 0);

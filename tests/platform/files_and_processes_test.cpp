@@ -63,6 +63,8 @@ TEST(RoamingFolder, PrefersAnAbsoluteXdgConfigHomeElseHomeConfig) {
   setenv("XDG_CONFIG_HOME", "/data/config/", 1);
   ASSERT_TRUE(platform::getRoamingAppDataFolder(buffer, 512));
   EXPECT_EQ(narrow(buffer), "/data/config");
+  setenv("XDG_CONFIG_HOME", "/data/con\\fig", 1);
+  EXPECT_FALSE(platform::getRoamingAppDataFolder(buffer, 512));
   setenv("XDG_CONFIG_HOME", "relative/config", 1);
   ASSERT_TRUE(platform::getRoamingAppDataFolder(buffer, 512));
   EXPECT_EQ(narrow(buffer), "/home/someone/.config");

@@ -32,7 +32,8 @@ std::vector<std::string> namesOf(const std::vector<platform::FolderEntry>& entri
 
 TEST(FolderListing, ComesInTheOrderOfUpperCasedNamesWithTheDotEntriesFirst) {
   TempFolder temp;
-  for (const char* name : {"b.txt", "A.txt", "_under", "a1", ".hidden", "Zeta", "-dash", "sub"}) {
+  // A name holding "\\" is never listed.
+  for (const char* name : {"b.txt", "A.txt", "_under", "a1", ".hidden", "Zeta", "-dash", "sub", "back\\slash"}) {
     if (std::string(name) == "sub") {
       fs::create_directory(temp / name);
     } else {
