@@ -41,12 +41,11 @@ bool File::write(const void* buffer, uint32_t count, uint32_t& bytesWritten) {
 bool File::seek(int64_t distance, SeekOrigin origin, uint64_t* newPosition) {
   if (!isOpen()) return false;
   const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
-  LONG high = static_cast<LONG>(distance >> 32);
-  // INVALID_SET_FILE_POINTER is also a valid low half, so only the error code tells.
-  SetLastError(NO_ERROR);
-  const DWORD low = SetFilePointer(win32::toHandle(handle_), static_cast<LONG>(distance & 0xFFFFFFFF), &high, method);
-  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
-  if (newPosition) *newPosition = (static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low;
+  LARGE_INTEGER move;
+  move.QuadPart = distance;
+  LARGE_INTEGER position;
+  if (!SetFilePointerEx(win32::toHandle(handle_), move, &position, method)) return false;
+  if (newPosition) *newPosition = static_cast<uint64_t>(position.QuadPart);
   return true;
 }
 
