@@ -1,11 +1,10 @@
 // CSqlDatabase: one connection, turning every library failure into CSqlException.
 #include <sqlite3.h>
 
+#include "versiondb/sql_wrapper_error.h"
 #include "versiondb/versiondb.h"
 
 namespace {
-
-constexpr int32_t kWrapperError = 1000;
 
 void requireOpen(const sqlite3* handle) {
   if (handle == nullptr) throw CSqlException(kWrapperError, "Database not open");
@@ -72,7 +71,7 @@ CSqlQuery CSqlDatabase::runQuery(const char* sql) {
 
 int32_t CSqlDatabase::runScalarQuery(const char* sql) {
   CSqlQuery query = runQuery(sql);
-  if (query.statement == nullptr) throw CSqlException(kWrapperError, "Null Virtual Machine pointer");
+  if (query.statement == nullptr) throw CSqlException(kWrapperError, kNoStatementText);
   if (query.eof || query.columnCount < 1) throw CSqlException(kWrapperError, "Invalid scalar query");
   return query.firstColumnInt();
 }

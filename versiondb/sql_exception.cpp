@@ -1,11 +1,10 @@
 // CSqlException: a code and a message formatted by the library's printf.
 #include <sqlite3.h>
 
+#include "versiondb/sql_wrapper_error.h"
 #include "versiondb/versiondb.h"
 
 namespace {
-
-constexpr int32_t kWrapperError = 1000;
 
 // Result codes 0 to 25, in order.
 const char* const kPrimaryCodeNames[] = {

@@ -1,14 +1,13 @@
 // CSqlQuery: the cursor that runQuery hands out, standing on the first row.
 #include <sqlite3.h>
 
+#include "versiondb/sql_wrapper_error.h"
 #include "versiondb/versiondb.h"
 
 namespace {
 
-constexpr int32_t kWrapperError = 1000;
-
 void requireColumn(const CSqlQuery& query) {
-  if (query.statement == nullptr) throw CSqlException(kWrapperError, "Null Virtual Machine pointer");
+  if (query.statement == nullptr) throw CSqlException(kWrapperError, kNoStatementText);
   if (query.columnCount < 1) throw CSqlException(kWrapperError, "Invalid field index requested");
 }
 
