@@ -1,4 +1,5 @@
 // Entries whose headers or data are damaged: each defect gives its own code.
+#include "fuzz/zip_reader_checks.h"
 #include "tests/zip/zip_test_support.h"
 #include "zip/dir_result.h"
 #include "zip/entry_stream.h"
@@ -182,6 +183,18 @@ TEST(DamagedEntries, LocalExtraFieldPastTheEndIsUnreadable) {
   EXPECT_EQ(record.index, 99) << "the record stays untouched";
   EXPECT_EQ(reader.extractAs(0, "a.txt"), ZipExtraUnreadable);
   EXPECT_FALSE(std::filesystem::exists(folder / "a.txt"));
+}
+
+// The fuzzer's findings, kept so that none comes back.
+TEST(DamagedEntries, FuzzFindingsPassTheFuzzChecks) {
+  int replayed = 0;
+  for (const auto& finding : std::filesystem::directory_iterator(VELMI_SOURCE_DIR "/fuzz/regressions")) {
+    const std::string bytes = readFile(finding.path());
+    const char* failed = checkZipReaderOn(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    EXPECT_EQ(failed, nullptr) << finding.path() << ": " << failed;
+    ++replayed;
+  }
+  EXPECT_GT(replayed, 0);
 }
 
 TEST(EntryStream, ReadsInPiecesAndComparesTheCrcOnlyWhenComplete) {
