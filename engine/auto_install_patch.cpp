@@ -6,7 +6,9 @@
 #include "engine/bounded_path.h"
 #include "engine/extract_archive.h"
 #include "engine/patch_order.h"
+#include "engine/restore_marker.h"
 #include "engine/tree_operations.h"
+#include "engine/work_folders.h"
 #include "platform/platform.h"
 
 namespace {
@@ -23,9 +25,9 @@ bool usableFolderPath(const char16_t* path, size_t patternLength = 0) {
 
 CAutoInstallPatch::CAutoInstallPatch() {
   char16_t patchFolderName[128] = {};
-  if (narrowToWide("downsmallversion", patchFolderName, 128)) appendClientDataPath(patchFolder, patchFolderName);
-  appendClientDataPath(extractFolder, u"decpressupdatefile");
-  appendClientDataPath(backupFolder, u"baksrcfile");
+  if (narrowToWide(kPatchFolderName, patchFolderName, 128)) appendClientDataPath(patchFolder, patchFolderName);
+  appendClientDataPath(extractFolder, kExtractFolderName);
+  appendClientDataPath(backupFolder, kBackupFolderName);
   appendModuleFolderPath(installFolder, u"");
 }
 
@@ -37,6 +39,11 @@ bool CAutoInstallPatch::prepareUpdate() {
       !usableFolderPath(installFolder, 1)) {
     return false;
   }
+  // The extraction driver takes the destination, the extraction folder and
+  // "\", in its own shorter buffers: one that does not fit there ends the run
+  // now, not after the backup and the parking.
+  char16_t destination[ZipMaxPath] = {};
+  if (!joinPath(destination, ZipMaxPath - 1, {extractFolder, u"\\"})) return false;
   // An earlier run's files left in either folder would be copied over the
   // installation with this patch, or put back as its backup: a folder that
   // cannot be deleted ends the run before anything is copied.
@@ -74,23 +81,24 @@ bool CAutoInstallPatch::preparePayload() {
 
 bool CAutoInstallPatch::applyUpdate() {
   char16_t everythingExtracted[kPathBufferLength] = {};
-  char16_t everythingBackedUp[kPathBufferLength] = {};
-  if (!joinPath(everythingExtracted, kShellPathMaxLength, {extractFolder, u"\\*"}) ||
-      !joinPath(everythingBackedUp, kShellPathMaxLength, {backupFolder, u"\\*"})) {
-    return false;
-  }
-  if (copyFolderContents(everythingExtracted, installFolder)) return true;
+  if (!joinPath(everythingExtracted, kShellPathMaxLength, {extractFolder, u"\\*"})) return false;
+  // Without the marker, a run that dies during the copy would leave a half
+  // patched installation that no later run knows about.
+  if (!placeRestoreMarker()) return false;
+  if (copyFolderContents(everythingExtracted, installFolder) && removeRestoreMarker()) return true;
 
-  // The copy stopped half-way: put the backup back, then take away what the
-  // patch added and the backup never had, so the installation is as it was.
-  copyFolderContents(everythingBackedUp, installFolder);
-  removeEntriesAddedByPatch(extractFolder, backupFolder, installFolder);
+  // The copy stopped half-way. While the backup is not wholly back, it stays,
+  // and with it the marker, so that the next run finishes the restore.
+  if (rollBackPatch(extractFolder, backupFolder, installFolder)) removeRestoreMarker();
   return false;
 }
 
 bool CAutoInstallPatch::removeWorkFolders() {
-  if (usableFolderPath(backupFolder)) deletePath(backupFolder);
-  if (usableFolderPath(extractFolder)) deletePath(extractFolder);
+  // A backup that is not wholly back yet is the next run's to put back.
+  if (!restoreMarkerStands()) {
+    if (usableFolderPath(backupFolder)) deletePath(backupFolder);
+    if (usableFolderPath(extractFolder)) deletePath(extractFolder);
+  }
   // The listing made the patch folder the current folder, and Windows does not
   // remove a folder that is a process's current folder: step out of it first.
   platform::setCurrentFolder(installFolder);

@@ -2,11 +2,12 @@
 
 #include <string>
 
-#include "engine/bounded_path.h"
 #include "engine/tree_operations.h"
 #include "platform/platform.h"
 
 namespace {
+
+using platform::EntryKind;
 
 std::u16string asFolder(const char16_t* path) {
   std::u16string folder = path;
@@ -14,27 +15,95 @@ std::u16string asFolder(const char16_t* path) {
   return folder;
 }
 
-void removeAdded(const std::u16string& extracted, const std::u16string& backedUp, const std::u16string& installed) {
-  platform::FolderListing listing((extracted + u"*.*").c_str());
+EntryKind kindOf(const std::u16string& path) { return platform::entryKind(path.c_str()); }
+
+// Calls visit with the bare name of every entry of the folder (no dot entries).
+// False when the folder cannot be listed.
+template <typename Visit>
+bool forEachEntry(const std::u16string& folder, Visit visit) {
+  platform::FolderListing listing((folder + u"*").c_str());
+  if (!listing.valid()) return false;
   platform::FolderEntry entry;
   while (listing.next(entry)) {
-    if (entry.name == u"." || entry.name == u"..") continue;
-    const std::u16string inBackup = backedUp + entry.name;
-    if (!platform::pathExists(inBackup.c_str())) {
-      char16_t target[kPathBufferLength] = {};
-      if (joinPath(target, kShellPathMaxLength, {installed.c_str(), entry.name.c_str()}) &&
-          platform::pathExists(target)) {
-        deletePath(target);
-      }
-    } else if ((entry.attributes & platform::kAttributeDirectory) != 0) {
-      removeAdded(extracted + entry.name + u'\\', inBackup + u'\\', installed + entry.name + u'\\');
-    }
+    if (entry.name != u"." && entry.name != u"..") visit(entry.name);
   }
+  return true;
+}
+
+bool removeAdded(const std::u16string& extracted, const std::u16string& backedUp, const std::u16string& installed) {
+  bool whole = true;
+  const bool listed = forEachEntry(extracted, [&](const std::u16string& name) {
+    const EntryKind inBackup = kindOf(backedUp + name);
+    if (inBackup == EntryKind::None) {
+      whole = removeLiterally(installed + name) && whole;
+    } else if (inBackup == EntryKind::Folder && kindOf(extracted + name) == EntryKind::Folder &&
+               kindOf(installed + name) == EntryKind::Folder) {
+      whole = removeAdded(extracted + name + u'\\', backedUp + name + u'\\', installed + name + u'\\') && whole;
+    }
+  });
+  return listed && whole;
+}
+
+// The shell's copy stops at its first failure; this walk goes on past it.
+bool putBackOneByOne(const std::u16string& backedUp, const std::u16string& installed) {
+  bool whole = true;
+  const bool listed = forEachEntry(backedUp, [&](const std::u16string& name) {
+    const std::u16string source = backedUp + name;
+    const std::u16string target = installed + name;
+    if (kindOf(source) != EntryKind::Folder) {
+      whole = platform::copyFile(source.c_str(), target.c_str()) && whole;
+      return;
+    }
+    const EntryKind there = kindOf(target);
+    if (there == EntryKind::None && !platform::createFolder(target.c_str())) {
+      whole = false;
+    } else if (there != EntryKind::None && there != EntryKind::Folder) {
+      whole = false;
+    } else {
+      whole = putBackOneByOne(source + u'\\', target + u'\\') && whole;
+    }
+  });
+  return listed && whole;
+}
+
+bool putBack(const std::u16string& backedUp, const std::u16string& installed) {
+  char16_t everythingBackedUp[kPathBufferLength] = {};
+  char16_t target[kPathBufferLength] = {};
+  const std::u16string pattern = backedUp + u"*";
+  if (pattern.size() <= kShellPathMaxLength && installed.size() <= kShellPathMaxLength) {
+    pattern.copy(everythingBackedUp, pattern.size());
+    installed.copy(target, installed.size());
+    if (copyFolderContents(everythingBackedUp, target)) return true;
+  }
+  return putBackOneByOne(backedUp, installed);
 }
 
 }  // namespace
 
-void removeEntriesAddedByPatch(const char16_t* extractFolder, const char16_t* backupFolder,
-                               const char16_t* installFolder) {
-  removeAdded(asFolder(extractFolder), asFolder(backupFolder), asFolder(installFolder));
+bool removeLiterally(const std::u16string& path) {
+  switch (kindOf(path)) {
+    case EntryKind::None:
+      return true;
+    case EntryKind::File:
+      return platform::deleteFile(path.c_str());
+    case EntryKind::Link:
+      return platform::deleteFile(path.c_str()) || platform::removeFolder(path.c_str());
+    case EntryKind::Folder:
+      break;
+  }
+  bool whole = true;
+  const std::u16string folder = asFolder(path.c_str());
+  forEachEntry(folder, [&](const std::u16string& name) { whole = removeLiterally(folder + name) && whole; });
+  return platform::removeFolder(path.c_str()) && whole;
+}
+
+bool rollBackPatch(const char16_t* extractFolder, const char16_t* backupFolder, const char16_t* installFolder) {
+  const std::u16string extracted = asFolder(extractFolder);
+  const std::u16string backedUp = asFolder(backupFolder);
+  const std::u16string installed = asFolder(installFolder);
+  bool removed = true;
+  if (kindOf(extractFolder) == EntryKind::Folder) {
+    removed = removeAdded(extracted, backedUp, installed) && removeLiterally(extractFolder);
+  }
+  return putBack(backedUp, installed) && removed;
 }

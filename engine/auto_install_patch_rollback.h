@@ -1,9 +1,20 @@
-// Undoing the additions of a copy over the installation that stopped half-way.
+// Putting the installation back as the backup holds it, after a copy over it
+// stopped half-way or a run died during that copy.
 #pragma once
 
-// Deletes from installFolder every file and folder that the extracted tree
-// holds and the backup does not: what the failed copy may have added. Entries
-// the backup has are left to the restore copy. Folders end with or without a
-// separator; failures are passed over.
-void removeEntriesAddedByPatch(const char16_t* extractFolder, const char16_t* backupFolder,
-                               const char16_t* installFolder);
+#include <string>
+
+// First removes from installFolder every entry that the extracted tree holds
+// and the backup does not: what the patch may have added, which also frees the
+// room the restore needs. Once that is done the extraction folder goes too.
+// Then copies every backed-up entry back, going past single failures. True
+// when all of it was done. Folders end with or without a separator.
+//
+// Nothing is followed through a link or junction inside the installation (at
+// most the link itself goes), and every name is taken literally, never as a
+// wildcard.
+bool rollBackPatch(const char16_t* extractFolder, const char16_t* backupFolder, const char16_t* installFolder);
+
+// Removes what stands under path: a file, a link itself, or a folder with all
+// it holds, never through a link. True when nothing stands there afterwards.
+bool removeLiterally(const std::u16string& path);

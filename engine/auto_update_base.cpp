@@ -1,16 +1,33 @@
 // The run sequence and the three steps that both procedures share.
 #include "engine/auto_update_base.h"
 
+#include <memory>
+
 #include "engine/ascii_text.h"
+#include "engine/auto_install_patch_rollback.h"
 #include "engine/paths.h"
+#include "engine/restore_marker.h"
 #include "engine/tree_operations.h"
-#include "platform/platform.h"
+#include "engine/work_folders.h"
 
 namespace {
 
-constexpr char16_t kParkedExecutable[] = u"VelmiUpdate_Rename.exe";
-constexpr char16_t kSqliteLibrary[] = u"sqlite3.dll";
-constexpr char16_t kParkedSqliteLibrary[] = u"sqlite3_Rename.dll";
+// The two files of the installation that the running updater holds. The
+// executable has whatever name it was started under; each is parked under its
+// parked name, and its copy is made under the copy name first.
+struct InUseFile {
+  const char16_t* name;  // null for the executable
+  const char16_t* parkedName;
+  const char16_t* copyName;
+};
+constexpr InUseFile kInUseFiles[2] = {{nullptr, u"VelmiUpdate_Rename.exe", u"VelmiUpdate_Copy.tmp"},
+                                      {u"sqlite3.dll", u"sqlite3_Rename.dll", u"sqlite3_Copy.tmp"}};
+
+struct InUsePaths {
+  char16_t normal[kPathBufferLength] = {};
+  char16_t parked[kPathBufferLength] = {};
+  char16_t copy[kPathBufferLength] = {};
+};
 
 // The path the updater was started under; false when it cannot be read whole.
 bool readOwnExecutablePath(char16_t (&path)[kPathBufferLength]) {
@@ -22,15 +39,32 @@ bool readOwnExecutablePath(char16_t (&path)[kPathBufferLength]) {
   return true;
 }
 
+bool fitsTheShell(const char16_t* path) { return std::char_traits<char16_t>::length(path) <= kShellPathMaxLength; }
+
+// False when one of the three paths cannot be built whole for the shell.
+bool buildInUsePaths(const InUseFile& file, InUsePaths& paths) {
+  const bool built = (file.name == nullptr ? readOwnExecutablePath(paths.normal)
+                                           : appendModuleFolderPath(paths.normal, file.name)) &&
+                     appendModuleFolderPath(paths.parked, file.parkedName) &&
+                     appendModuleFolderPath(paths.copy, file.copyName);
+  return built && fitsTheShell(paths.normal) && fitsTheShell(paths.parked) && fitsTheShell(paths.copy);
+}
+
+// Started as the parked copy itself, the two paths are one file.
+bool startedAsParked(const InUsePaths& paths) { return asciiEqualsIgnoringCase(paths.normal, paths.parked); }
+
 bool bothExist(const char16_t* a, const char16_t* b) { return platform::pathExists(a) && platform::pathExists(b); }
 
 // Gives a parked file its name back unless the update brought a new file of
-// that name. That new file takes the parked one's permissions: it came in
-// under a free name, and a new updater must still be runnable where that
-// depends on permission bits.
-void restoreParked(char16_t* parked, char16_t* normal) {
+// that name: into its place when the run's own copy stands there untouched.
+// A new file takes the parked one's permissions: it came in under a free
+// name, and a new updater must still be runnable where that depends on
+// permission bits.
+void restoreParked(char16_t* parked, char16_t* normal, bool ownCopyUntouched) {
   if (!platform::pathExists(normal)) {
     renamePath(parked, normal);
+  } else if (ownCopyUntouched) {
+    platform::moveIntoPlace(parked, normal);
   } else if (platform::pathExists(parked)) {
     platform::copyPermissions(parked, normal);
   }
@@ -41,6 +75,12 @@ void restoreParked(char16_t* parked, char16_t* normal) {
 CAutoUpdateBase::~CAutoUpdateBase() = default;
 
 bool CAutoUpdateBase::runUpdate() {
+  // One run at a time per client data folder: a second one does nothing at all.
+  const std::unique_ptr<char16_t[]> clientData = getClientDataFolder();
+  const platform::RunLock lock(clientData != nullptr ? clientData.get() : u"");
+  if (lock.heldElsewhere()) return true;
+  if (!finishInterruptedPatch()) return true;
+
   succeeded = true;
   if (!prepareUpdate() || !backupFiles() || !moveLockedFilesAside() || !preparePayload() || !applyUpdate()) {
     succeeded = false;
@@ -51,27 +91,46 @@ bool CAutoUpdateBase::runUpdate() {
   return true;
 }
 
+bool CAutoUpdateBase::finishInterruptedPatch() {
+  if (!restoreMarkerStands()) return true;
+  char16_t backupFolder[kPathBufferLength] = {};
+  char16_t extractFolder[kPathBufferLength] = {};
+  char16_t installFolder[kPathBufferLength] = {};
+  if (!appendClientDataPath(backupFolder, kBackupFolderName) ||
+      !appendClientDataPath(extractFolder, kExtractFolderName) || !appendModuleFolderPath(installFolder, u"")) {
+    return false;
+  }
+  // The marker is placed only once the backup is whole; a backup that is gone
+  // since has nothing left to put back.
+  if (platform::entryKind(backupFolder) != platform::EntryKind::Folder) return removeRestoreMarker();
+
+  // The client ends and an interrupted parking's leftovers go; then the files
+  // in use stand as copies that the restore may replace.
+  CAutoUpdateBase::prepareUpdate();
+  moveLockedFilesAside();
+  const bool whole = rollBackPatch(extractFolder, backupFolder, installFolder);
+  restoreLockedFiles();
+  return whole && removeRestoreMarker();
+}
+
 bool CAutoUpdateBase::prepareUpdate() {
   int32_t clientId = findClientProcessId();
   if (clientId != 0 && clientId != -1) platform::terminateProcessById(static_cast<uint32_t>(clientId), 0);
 
-  // A parked copy is left over from a run whose update put a new file in its place.
-  char16_t ownPath[kPathBufferLength] = {};
-  char16_t parkedPath[kPathBufferLength] = {};
-  bool ownKnown = readOwnExecutablePath(ownPath);
-  bool parkedKnown = appendModuleFolderPath(parkedPath, kParkedExecutable);
-  // Started as the parked copy itself, the two paths are one file: keep it.
-  if (ownKnown && parkedKnown && !asciiEqualsIgnoringCase(ownPath, parkedPath) && bothExist(parkedPath, ownPath)) {
-    deletePath(parkedPath);
+  bool parkable = true;
+  for (const InUseFile& file : kInUseFiles) {
+    InUsePaths paths;
+    if (!buildInUsePaths(file, paths)) {
+      parkable = false;
+      continue;
+    }
+    // A parked copy is left over from a run whose update put a new file in its place.
+    if (!startedAsParked(paths) && bothExist(paths.parked, paths.normal)) deletePath(paths.parked);
+    // A copy under the copy name is what an interrupted parking left.
+    if (platform::entryKind(paths.copy) == platform::EntryKind::File) platform::deleteFile(paths.copy);
   }
-
-  char16_t libraryPath[kPathBufferLength] = {};
-  char16_t parkedLibraryPath[kPathBufferLength] = {};
-  if (appendModuleFolderPath(libraryPath, kSqliteLibrary) &&
-      appendModuleFolderPath(parkedLibraryPath, kParkedSqliteLibrary) && bothExist(parkedLibraryPath, libraryPath)) {
-    deletePath(parkedLibraryPath);
-  }
-  return true;
+  // A file that cannot be parked would stay in use while the update replaces it.
+  return parkable;
 }
 
 bool CAutoUpdateBase::backupFiles() { return true; }
@@ -81,31 +140,35 @@ bool CAutoUpdateBase::removeWorkFolders() { return true; }
 bool CAutoUpdateBase::recordOutcome(bool) { return true; }
 
 bool CAutoUpdateBase::moveLockedFilesAside() {
-  char16_t ownPath[kPathBufferLength] = {};
-  char16_t parkedPath[kPathBufferLength] = {};
-  if (readOwnExecutablePath(ownPath) && appendModuleFolderPath(parkedPath, kParkedExecutable)) {
-    renamePath(ownPath, parkedPath);
-  }
-  char16_t libraryPath[kPathBufferLength] = {};
-  char16_t parkedLibraryPath[kPathBufferLength] = {};
-  if (appendModuleFolderPath(libraryPath, kSqliteLibrary) &&
-      appendModuleFolderPath(parkedLibraryPath, kParkedSqliteLibrary)) {
-    renamePath(libraryPath, parkedLibraryPath);
+  for (size_t i = 0; i < 2; ++i) {
+    placedCopies[i].placed = false;
+    InUsePaths paths;
+    if (!buildInUsePaths(kInUseFiles[i], paths) || startedAsParked(paths) ||
+        platform::entryKind(paths.normal) != platform::EntryKind::File) {
+      continue;
+    }
+    // A copy takes the normal name and the file in use the parked one, so that
+    // an update can replace the copy, and the normal name never stands empty.
+    // What fails leaves the file under its own name.
+    if (platform::copyFile(paths.normal, paths.copy) &&
+        platform::replaceKeepingOriginal(paths.normal, paths.copy, paths.parked)) {
+      placedCopies[i].placed = platform::readFileStamp(paths.normal, placedCopies[i].stamp);
+    } else {
+      platform::deleteFile(paths.copy);
+    }
   }
   return true;
 }
 
 bool CAutoUpdateBase::restoreLockedFiles() {
-  char16_t ownPath[kPathBufferLength] = {};
-  char16_t parkedPath[kPathBufferLength] = {};
-  if (readOwnExecutablePath(ownPath) && appendModuleFolderPath(parkedPath, kParkedExecutable)) {
-    restoreParked(parkedPath, ownPath);
-  }
-  char16_t libraryPath[kPathBufferLength] = {};
-  char16_t parkedLibraryPath[kPathBufferLength] = {};
-  if (appendModuleFolderPath(libraryPath, kSqliteLibrary) &&
-      appendModuleFolderPath(parkedLibraryPath, kParkedSqliteLibrary)) {
-    restoreParked(parkedLibraryPath, libraryPath);
+  for (size_t i = 0; i < 2; ++i) {
+    const PlacedCopy placed = placedCopies[i];
+    placedCopies[i].placed = false;
+    InUsePaths paths;
+    if (!buildInUsePaths(kInUseFiles[i], paths)) continue;
+    platform::FileStamp now;
+    restoreParked(paths.parked, paths.normal,
+                  placed.placed && platform::readFileStamp(paths.normal, now) && now == placed.stamp);
   }
   return true;
 }

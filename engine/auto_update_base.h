@@ -4,6 +4,8 @@
 #include <list>
 #include <string>
 
+#include "platform/platform.h"
+
 class CAutoUpdateBase {
  public:
   CAutoUpdateBase() = default;
@@ -21,7 +23,9 @@ class CAutoUpdateBase {
   virtual bool restoreLockedFiles();
   // Runs prepareUpdate, backupFiles, moveLockedFilesAside, preparePayload and
   // applyUpdate until one fails, then always recordOutcome, restoreLockedFiles
-  // and removeWorkFolders. Always true.
+  // and removeWorkFolders. Always true. Before all of it, the run takes the
+  // client data folder's lock (held elsewhere: nothing is done) and finishes
+  // a patch run that died during its copy over the installation.
   virtual bool runUpdate();
   virtual bool recordOutcome(bool success);
 
@@ -29,6 +33,20 @@ class CAutoUpdateBase {
   // Bare names of the plain files that preparePayload listed, in listing order.
   std::list<std::u16string> fileNames;
   bool succeeded = false;
+
+ private:
+  // Puts back the backup of a patch run that died during its copy over the
+  // installation. False while not all of it could be put back: the backup and
+  // its marker then stay, and nothing else may happen.
+  bool finishInterruptedPatch();
+
+  // The copy that moveLockedFilesAside put under each in-use file's name, as
+  // it stood there: the executable, then "sqlite3.dll".
+  struct PlacedCopy {
+    bool placed = false;
+    platform::FileStamp stamp;
+  };
+  PlacedCopy placedCopies[2];
 };
 
 // The process id of the first running "Quillet.exe" (ASCII letters compared

@@ -5,6 +5,8 @@
 
 #include "engine/auto_install_patch.h"
 #include "engine/paths.h"
+#include "engine/restore_marker.h"
+#include "engine/tree_operations.h"
 #include "platform/platform.h"
 #include "versiondb/versiondb.h"
 
@@ -16,6 +18,10 @@ constexpr size_t kTableTestLength = 256;
 }  // namespace
 
 bool CAutoInstallPatch::recordOutcome(bool success) {
+  // The extraction folder is done with; on a full disk it holds the room that
+  // writing the outcome needs. A restore still under way may need it.
+  if (!restoreMarkerStands() && platform::pathExists(extractFolder)) deletePath(extractFolder);
+
   char16_t widePath[kPathBufferLength] = {};
   if (!appendClientDataPath(widePath, u"usr000.db")) return false;
   // SQLite opens the name as this system writes paths, in UTF-8.

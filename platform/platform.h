@@ -66,6 +66,63 @@ bool copyPermissions(const char16_t* source, const char16_t* target);
 // SetCurrentDirectoryW.
 bool setCurrentFolder(const char16_t* path);
 
+// What stands under a path, the entry itself: a symbolic link or a junction
+// is a Link, never followed (GetFileAttributesW, FILE_ATTRIBUTE_REPARSE_POINT).
+enum class EntryKind { None, File, Folder, Link };
+EntryKind entryKind(const char16_t* path);
+
+// RemoveDirectoryW: removes an empty folder, or a link to a folder itself.
+bool removeFolder(const char16_t* path);
+
+// CopyFileW: one file to the target path, replacing a file that stands there.
+bool copyFile(const char16_t* from, const char16_t* to);
+
+// MoveFileExW(MOVEFILE_REPLACE_EXISTING): the file takes the new path in one
+// step, replacing a file that stands there.
+bool moveIntoPlace(const char16_t* from, const char16_t* to);
+
+// The file at replacement takes the path, and the file that stood there is
+// kept under keptAs, which must be free. Windows renames twice, so for an
+// instant nothing stands under path; POSIX gives the file its second name
+// first, so path always names a whole file. False, with nothing changed, when
+// it cannot be done.
+bool replaceKeepingOriginal(const char16_t* path, const char16_t* replacement, const char16_t* keptAs);
+
+// Which file stands under a path, and when it last changed: equal stamps mean
+// the same file, unwritten since (GetFileInformationByHandle and the change time).
+struct FileStamp {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  uint64_t size = 0;
+  uint64_t lastWrite = 0;
+  uint64_t change = 0;
+  bool operator==(const FileStamp& other) const {
+    return volume == other.volume && index == other.index && size == other.size && lastWrite == other.lastWrite &&
+           change == other.change;
+  }
+};
+bool readFileStamp(const char16_t* path, FileStamp& stamp);
+
+// One process at a time per folder: held from construction to destruction,
+// and released by the system when the holder dies (a named mutex on Windows,
+// flock on the folder on POSIX). Nothing of it stays on disk.
+class RunLock {
+ public:
+  explicit RunLock(const char16_t* folder);
+  ~RunLock();
+  RunLock(const RunLock&) = delete;
+  RunLock& operator=(const RunLock&) = delete;
+
+  // True only when another process holds the lock; a lock that cannot be
+  // taken for any other reason (no such folder) holds nobody back.
+  bool heldElsewhere() const;
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
 // GetCurrentDirectoryW: copies the current folder (no trailing separator) and
 // returns its length without the terminator. When capacity is too small,
 // nothing is copied and the result is the capacity needed, terminator included.

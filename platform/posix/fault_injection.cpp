@@ -1,7 +1,8 @@
 // The fault plan of a test build, read from the environment at the first file
 // operation:
 //   VELMI_FAULT_AT=k             the k-th counted operation fails (1-based; none when unset or 0)
-//   VELMI_FAULT_ERROR=enospc|eacces   how it fails (enospc when unset)
+//   VELMI_FAULT_ERROR=enospc|eacces   how it fails (enospc when unset);
+//                    kill|stop        or the process ends there (SIGKILL), or stops (SIGSTOP) until continued
 //   VELMI_FAULT_COUNT_FILE=path  receives the number of counted operations at exit
 #include "platform/posix/fault_injection.h"
 
@@ -13,6 +14,9 @@
 #include <cstring>
 #include <string>
 
+#include <signal.h>
+#include <unistd.h>
+
 namespace platform::posix {
 namespace {
 
@@ -22,6 +26,8 @@ class FaultPlan {
     if (const char* at = std::getenv("VELMI_FAULT_AT")) failAt_ = std::strtol(at, nullptr, 10);
     const char* error = std::getenv("VELMI_FAULT_ERROR");
     error_ = error != nullptr && std::strcmp(error, "eacces") == 0 ? EACCES : ENOSPC;
+    if (error != nullptr && std::strcmp(error, "kill") == 0) signal_ = SIGKILL;
+    if (error != nullptr && std::strcmp(error, "stop") == 0) signal_ = SIGSTOP;
     if (const char* file = std::getenv("VELMI_FAULT_COUNT_FILE")) countFile_ = file;
   }
 
@@ -36,6 +42,12 @@ class FaultPlan {
 
   bool next(int& error) {
     if (++count_ != failAt_) return false;
+    // As a power loss or a user ending the process would: no clean-up of any kind.
+    if (signal_ == SIGKILL) kill(getpid(), SIGKILL);
+    if (signal_ == SIGSTOP) {
+      kill(getpid(), SIGSTOP);
+      return false;
+    }
     error = error_;
     return true;
   }
@@ -44,6 +56,7 @@ class FaultPlan {
   long failAt_ = 0;
   long count_ = 0;
   int error_ = ENOSPC;
+  int signal_ = 0;
   std::string countFile_;
 };
 

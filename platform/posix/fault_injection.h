@@ -1,6 +1,6 @@
 // A hook at the start of each file operation of the POSIX layer, so that tests
 // can make one chosen operation of a run fail as the system would (a full disk,
-// a denied access). Only builds with VELMI_FAULT_INJECTION have a body; in any
+// a denied access), or end the process there. Only builds with VELMI_FAULT_INJECTION have a body; in any
 // other build the call is a constant false and compiles away.
 #pragma once
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <vector>
@@ -46,6 +47,17 @@ bool writeAll(int fd, const char* data, size_t count) {
   return true;
 }
 
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A file is written under this name in its target folder and renamed into
+// place once whole, so a crash never leaves a half-written file under its
+// own name; only this one name, which the next copy into the folder removes.
+std::string partialPathIn(const std::string& folder) { return folder + "/" + kPartialCopyName; }
+
 int copyFileContents(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
   // A replaced file keeps its permissions: an update must not make a program
   // unrunnable or a private file readable. A new one takes its source's.
@@ -56,16 +68,13 @@ int copyFileContents(const std::string& source, const struct stat& sourceInfo, c
     if (S_ISREG(targetInfo.st_mode)) mode = targetInfo.st_mode & 07777;
     // Copying a file onto itself would truncate it.
     if (targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) return kErrorNone;
-    // A link is replaced by the file, not written through.
-    if (S_ISLNK(targetInfo.st_mode) && unlink(target.c_str()) != 0) return errorFromErrno();
   }
-  if (injectedFault(FaultSite::CopyFile, errno)) return errorFromErrno();
   int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return errorFromErrno();
-  int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (out < 0 && errno == EACCES && unlink(target.c_str()) == 0) {
-    // A read-only file is replaced without a question.
-    out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const std::string partial = partialPathIn(folderOf(target));
+  int out = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (out < 0 && errno == EACCES && unlink(partial.c_str()) == 0) {
+    out = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   }
   if (out < 0) {
     int result = errorFromErrno();
@@ -89,6 +98,14 @@ int copyFileContents(const std::string& source, const struct stat& sourceInfo, c
   }
   if (close(out) != 0 && result == kErrorNone) result = kErrorAccessDenied;
   close(in);
+  // A read-only file or a link under the target name is replaced as a whole.
+  // The fault hook sits just before: a failure or an end there leaves the
+  // whole copy under the passing name.
+  if (result == kErrorNone &&
+      (injectedFault(FaultSite::CopyFile, errno) || rename(partial.c_str(), target.c_str()) != 0)) {
+    result = errorFromErrno();
+  }
+  if (result != kErrorNone) unlink(partial.c_str());
   return result;
 }
 
@@ -99,11 +116,14 @@ int copyLink(const std::string& source, const std::string& target) {
   destination.resize(static_cast<size_t>(length));
   if (injectedFault(FaultSite::CopyFile, errno)) return errorFromErrno();
   struct stat targetInfo;
-  if (lstat(target.c_str(), &targetInfo) == 0) {
-    if (S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
-    if (unlink(target.c_str()) != 0) return errorFromErrno();
-  }
-  return symlink(destination.c_str(), target.c_str()) == 0 ? kErrorNone : errorFromErrno();
+  if (lstat(target.c_str(), &targetInfo) == 0 && S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
+  const std::string partial = partialPathIn(folderOf(target));
+  unlink(partial.c_str());
+  if (symlink(destination.c_str(), partial.c_str()) != 0) return errorFromErrno();
+  if (rename(partial.c_str(), target.c_str()) == 0) return kErrorNone;
+  const int result = errorFromErrno();
+  unlink(partial.c_str());
+  return result;
 }
 
 int copyFolder(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
@@ -116,6 +136,7 @@ int copyFolder(const std::string& source, const struct stat& sourceInfo, const s
   } else if (injectedFault(FaultSite::CreateFolder, errno) || mkdir(target.c_str(), 0700) != 0) {
     return errorFromErrno();
   }
+  removePartialCopy(target);
   bool listed = false;
   for (const std::string& name : childrenOf(source, listed)) {
     int result = copyEntry(source + "/" + name, target + "/" + name);
@@ -132,6 +153,11 @@ int copyFolder(const std::string& source, const struct stat& sourceInfo, const s
 }  // namespace
 
 int copyEntry(const std::string& source, const std::string& target) {
+  // What an interrupted copy left is never carried along.
+  const size_t slash = source.find_last_of('/');
+  if (source.compare(slash == std::string::npos ? 0 : slash + 1, std::string::npos, kPartialCopyName) == 0) {
+    return kErrorNone;
+  }
   struct stat sourceInfo;
   if (lstat(source.c_str(), &sourceInfo) != 0) return errorFromErrno();
   if (S_ISLNK(sourceInfo.st_mode)) return copyLink(source, target);
@@ -155,6 +181,8 @@ int removeTree(const std::string& path) {
   if (!listed) return kErrorAccessDenied;
   return rmdir(path.c_str()) == 0 ? kErrorNone : errorFromErrno();
 }
+
+void removePartialCopy(const std::string& folder) { unlink(partialPathIn(folder).c_str()); }
 
 bool isSameOrInside(const std::string& target, const std::string& source) {
   char resolvedTarget[PATH_MAX];

@@ -16,9 +16,17 @@ constexpr int kErrorIntoItself = 0x4C7;    // a folder copied into its own sub-t
 // Copies a file, link or whole folder to target. A file replaces a file; a
 // folder merges into a folder; a file onto a folder, or a folder onto a file,
 // fails. Modification times come along; permission bits come along only to
-// what the copy creates, a replaced file or merged folder keeps its own. Stops
+// what the copy creates, a replaced file or merged folder keeps its own. Each
+// file is written whole under a passing name, then renamed into place. Stops
 // at the first failure; what was copied stays.
 int copyEntry(const std::string& source, const std::string& target);
+
+// The one name under which a copy writes a file into a folder before it
+// renames it into place.
+constexpr char kPartialCopyName[] = ".velmi-partial~";
+
+// Removes what an interrupted copy left of a file in the folder.
+void removePartialCopy(const std::string& folder);
 
 // Removes a file, link or whole folder (links are removed, never followed).
 int removeTree(const std::string& path);

@@ -42,6 +42,28 @@ bool copyPermissions(const char16_t* source, const char16_t* target) {
   return chmod(posix::systemPath(target).c_str(), info.st_mode & 07777) == 0;
 }
 
+EntryKind entryKind(const char16_t* path) {
+  if (path == nullptr || path[0] == 0) return EntryKind::None;
+  struct stat info;
+  if (lstat(posix::systemPath(path).c_str(), &info) != 0) return EntryKind::None;
+  if (S_ISLNK(info.st_mode)) return EntryKind::Link;
+  return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::File;
+}
+
+bool removeFolder(const char16_t* path) {
+  if (path == nullptr || path[0] == 0) return false;
+  if (posix::injectedFault(posix::FaultSite::Delete, errno)) return false;
+  std::string systemForm = posix::systemPath(path);
+  struct stat info;
+  if (lstat(systemForm.c_str(), &info) != 0) return false;
+  // A link to a folder goes as a link, as RemoveDirectoryW takes a junction.
+  if (S_ISLNK(info.st_mode)) {
+    struct stat target;
+    return stat(systemForm.c_str(), &target) == 0 && S_ISDIR(target.st_mode) && unlink(systemForm.c_str()) == 0;
+  }
+  return rmdir(systemForm.c_str()) == 0;
+}
+
 bool setCurrentFolder(const char16_t* path) {
   if (path == nullptr || path[0] == 0) return false;
   return chdir(posix::systemPath(path).c_str()) == 0;

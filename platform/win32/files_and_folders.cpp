@@ -14,6 +14,16 @@ bool deleteFile(const char16_t* path) { return DeleteFileW(win32::wide(path)) !=
 
 bool copyPermissions(const char16_t*, const char16_t*) { return true; }
 
+EntryKind entryKind(const char16_t* path) {
+  const DWORD attributes = GetFileAttributesW(win32::wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::None;
+  // Symbolic links and junctions alike; never looked through.
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::Link;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Folder : EntryKind::File;
+}
+
+bool removeFolder(const char16_t* path) { return RemoveDirectoryW(win32::wide(path)) != FALSE; }
+
 bool setCurrentFolder(const char16_t* path) { return SetCurrentDirectoryW(win32::wide(path)) != FALSE; }
 
 uint32_t getCurrentFolder(char16_t* buffer, uint32_t capacity) {

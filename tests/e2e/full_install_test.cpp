@@ -33,8 +33,8 @@ TEST(FullInstall, RunsTheInstallerInTheDownloadFolderAndWaitsForIt) {
   std::getline(lines, rest, '\0');
   EXPECT_EQ(workingFolder, downloadFolder(sandbox).string());
   EXPECT_EQ(argumentCount, "0");
-  SCOPED_TRACE("while the installer ran, both files stood under their parked names");
-  EXPECT_EQ(rest, "VelmiUpdate_Rename.exe\nsqlite3_Rename.dll\n");
+  SCOPED_TRACE("while the installer ran, both files stood parked, and copies of them under their own names");
+  EXPECT_EQ(rest, "VelmiUpdate\nVelmiUpdate_Rename.exe\nsqlite3.dll\nsqlite3_Rename.dll\n");
 
   EXPECT_TRUE(fs::exists(done)) << "the run did not wait for the installer";
   EXPECT_TRUE(fs::exists(sandbox.updater()));
@@ -98,6 +98,25 @@ TEST(FullInstall, AnInstallerThatCannotStartChangesNothing) {
   writeFile(downloadFolder(sandbox) / "setup.exe", "MZ, not for this system");
   TreeSnapshot before = snapshotTree(sandbox.root());
   RunResult result = sandbox.run({"Y"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(describeTreeDifference(before, snapshotTree(sandbox.root())), "");
+}
+
+TEST(FullInstall, AnInstallationTooDeepToParkTheUpdaterStartsNothing) {
+  UpdaterSandbox sandbox;
+  // The updater's own path fits a shell path of 510 units; its parked name beside it does not.
+  fs::path deep = sandbox.root();
+  while (deep.string().size() < 400) deep /= std::string(60, 'd');
+  deep /= std::string(493 - deep.string().size() - 1, 'd');
+  fs::create_directories(deep);
+  fs::copy_file(sandbox.updater(), deep / "VelmiUpdate");
+  writeFile(deep / "sqlite3.dll", "library");
+  fs::path marker = sandbox.root() / "installer-ran";
+  writeScript(downloadFolder(sandbox) / "setup", "echo > " + quoted(marker) + "\n");
+  TreeSnapshot before = snapshotTree(sandbox.root());
+
+  RunResult result = runProgram(deep / "VelmiUpdate", {"Y"}, {"XDG_CONFIG_HOME=" + sandbox.roamingFolder().string()},
+                                sandbox.root());
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(describeTreeDifference(before, snapshotTree(sandbox.root())), "");
 }

@@ -1,7 +1,8 @@
 // A stand-in full installer for the Wine tests. It records how it was started
 // (working folder, command line, argument count) and whether the updater's
-// executable was parked while it ran, then ends. It takes its time first, so a
-// record that exists once the updater has ended shows that the updater waited.
+// executable was parked, with a copy in its place, while it ran, then ends.
+// It takes its time first, so a record that exists once the updater has ended
+// shows that the updater waited.
 //
 // Environment: VELMI_PROBE_RECORD (where to write, a Windows path) and
 // VELMI_PROBE_INSTALL (the installation folder, with its trailing "\").
@@ -46,8 +47,9 @@ int wmain(int argc, wchar_t* argv[]) {
 
   wchar_t folder[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, folder);
+  // Parked, with a copy under the executable's own name for an installer to replace.
   const bool parked = GetFileAttributesW((install + L"VelmiUpdate_Rename.exe").c_str()) != INVALID_FILE_ATTRIBUTES;
-  const bool ownNameFree = GetFileAttributesW((install + L"VelmiUpdate.exe").c_str()) == INVALID_FILE_ATTRIBUTES;
+  const bool copyInPlace = GetFileAttributesW((install + L"VelmiUpdate.exe").c_str()) != INVALID_FILE_ATTRIBUTES;
 
   Sleep(1500);
 
@@ -55,7 +57,7 @@ int wmain(int argc, wchar_t* argv[]) {
   text += "folder=" + toUtf8(folder) + "\n";
   text += "commandline=" + toUtf8(GetCommandLineW()) + "\n";
   text += "argc=" + std::to_string(argc) + "\n";
-  text += std::string("parked=") + (parked && ownNameFree ? "yes" : "no") + "\n";
+  text += std::string("parked=") + (parked && copyInPlace ? "yes" : "no") + "\n";
   // Written under another name first, so the record appears whole or not at all.
   const std::wstring partial = record + L".partial";
   if (!writeWhole(partial, text)) return 3;

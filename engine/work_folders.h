@@ -1,0 +1,6 @@
+// The names of the patch run's work folders in the client data folder.
+#pragma once
+
+constexpr char kPatchFolderName[] = "downsmallversion";  // ANSI text: converted before use
+constexpr char16_t kExtractFolderName[] = u"decpressupdatefile";
+constexpr char16_t kBackupFolderName[] = u"baksrcfile";
