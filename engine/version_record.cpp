@@ -18,9 +18,11 @@ constexpr size_t kTableTestLength = 256;
 }  // namespace
 
 bool CAutoInstallPatch::recordOutcome(bool success) {
-  // The extraction folder is done with; on a full disk it holds the room that
-  // writing the outcome needs. A restore still under way may need it.
-  if (!restoreMarkerStands() && platform::pathExists(extractFolder)) deletePath(extractFolder);
+  // After a failure the extraction folder is done with, and on a full disk it
+  // holds the room that recording the failure needs. A restore still under way
+  // needs it, and after success it goes with the other work folders, so that
+  // nothing stands between the confirmed copy and its record.
+  if (!success && !restoreMarkerStands() && platform::pathExists(extractFolder)) deletePath(extractFolder);
 
   char16_t widePath[kPathBufferLength] = {};
   if (!appendClientDataPath(widePath, u"usr000.db")) return false;

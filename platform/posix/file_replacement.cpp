@@ -1,4 +1,5 @@
 // Copying one file, and putting a file in place of another, on POSIX.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,12 +26,42 @@ uint64_t nanoseconds(const timespec& time) {
 
 }  // namespace
 
+// Written straight to the target, as CopyFileW does: the callers copy to a
+// passing name, or put back what a marker says to put back again after a crash.
 // A link is copied as a link, as the shell copy does here.
 bool copyFile(const char16_t* from, const char16_t* to) {
   if (from == nullptr || to == nullptr || from[0] == 0 || to[0] == 0) return false;
   const std::string source = posix::systemPath(from);
-  if (isFolder(source)) return false;
-  return posix::copyEntry(source, posix::systemPath(to)) == posix::kErrorNone;
+  const std::string target = posix::systemPath(to);
+  struct stat info;
+  if (lstat(source.c_str(), &info) != 0 || S_ISDIR(info.st_mode) || isFolder(target)) return false;
+  if (!S_ISREG(info.st_mode)) return posix::copyEntry(source, target) == posix::kErrorNone;
+  if (posix::injectedFault(posix::FaultSite::CopyFile, errno)) return false;
+  const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  unlink(target.c_str());  // a read-only file or a link is replaced, not written through
+  const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  bool copied = out >= 0;
+  char buffer[1 << 16];
+  while (copied) {
+    const ssize_t got = read(in, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      copied = got == 0;
+      break;
+    }
+    for (ssize_t done = 0; copied && done < got;) {
+      const ssize_t written = write(out, buffer + done, static_cast<size_t>(got - done));
+      if (written < 0 && errno == EINTR) continue;
+      copied = written > 0;
+      done += written;
+    }
+  }
+  const struct timespec times[2] = {info.st_atim, info.st_mtim};
+  copied = copied && fchmod(out, info.st_mode & 07777) == 0 && futimens(out, times) == 0;
+  if (out >= 0 && close(out) != 0) copied = false;
+  close(in);
+  return copied;
 }
 
 bool moveIntoPlace(const char16_t* from, const char16_t* to) {

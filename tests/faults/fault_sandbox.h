@@ -4,6 +4,7 @@
 // peak memory.
 #pragma once
 
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,13 +31,11 @@ struct RunOutcome {
   long peakResidentKb = 0;
 };
 
-// Starts program with one argument and environment additions from folder, and
-// waits for it with wait4, which also reports the child's peak resident size.
-// A file size limit (bytes, 0 for none) ends the child with SIGXFSZ when it
+// Starts program with one argument and environment additions from folder. A
+// file size limit (bytes, 0 for none) ends the child with SIGXFSZ when it
 // writes any file past that size.
-inline RunOutcome runMeasured(const fs::path& program, const std::string& argument,
-                              const std::vector<std::string>& additions, const fs::path& folder,
-                              rlim_t fileSizeLimit = 0) {
+inline pid_t startChild(const fs::path& program, const std::string& argument,
+                        const std::vector<std::string>& additions, const fs::path& folder, rlim_t fileSizeLimit = 0) {
   std::vector<std::string> environment;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string text = *entry;
@@ -61,6 +60,11 @@ inline RunOutcome runMeasured(const fs::path& program, const std::string& argume
     execve(argv[0], argv, envp.data());
     _exit(127);
   }
+  return child;
+}
+
+// Waits for a child with wait4, which also reports the child's peak resident size.
+inline RunOutcome waitMeasured(pid_t child) {
   int status = 0;
   rusage usage{};
   while (wait4(child, &status, 0, &usage) < 0) {
@@ -76,6 +80,12 @@ inline RunOutcome runMeasured(const fs::path& program, const std::string& argume
   return outcome;
 }
 
+inline RunOutcome runMeasured(const fs::path& program, const std::string& argument,
+                              const std::vector<std::string>& additions, const fs::path& folder,
+                              rlim_t fileSizeLimit = 0) {
+  return waitMeasured(startChild(program, argument, additions, folder, fileSizeLimit));
+}
+
 // Writes a file, creating the folders above it.
 inline void putFile(const fs::path& path, const std::string& content) {
   fs::create_directories(path.parent_path());
@@ -85,7 +95,16 @@ inline void putFile(const fs::path& path, const std::string& content) {
 class FaultSandbox {
  public:
   // updater: the binary copied into the installation as "VelmiUpdate".
-  explicit FaultSandbox(const fs::path& updater) {
+  // diskSize: when not 0, everything lies on a file system of its own of that
+  // many bytes (a tmpfs; the caller has made sure that it may mount one).
+  explicit FaultSandbox(const fs::path& updater, size_t diskSize = 0) {
+    if (diskSize != 0) {
+      const std::string options = "size=" + std::to_string(diskSize);
+      if (mount("velmi-test", root().c_str(), "tmpfs", 0, options.c_str()) != 0) {
+        throw std::runtime_error("cannot mount a tmpfs");
+      }
+      mounted_ = true;
+    }
     fs::create_directories(install());
     fs::create_directories(clientData());
     fs::copy_file(updater, install() / "VelmiUpdate");
@@ -123,13 +142,22 @@ class FaultSandbox {
   }
 
   RunOutcome runPatch(const std::vector<std::string>& faultPlan = {}, rlim_t fileSizeLimit = 0) const {
+    return waitMeasured(startPatch(faultPlan, fileSizeLimit));
+  }
+
+  pid_t startPatch(const std::vector<std::string>& faultPlan = {}, rlim_t fileSizeLimit = 0) const {
     std::vector<std::string> additions{"XDG_CONFIG_HOME=" + roaming().string()};
     additions.insert(additions.end(), faultPlan.begin(), faultPlan.end());
-    return runMeasured(install() / "VelmiUpdate", "N", additions, root(), fileSizeLimit);
+    return startChild(install() / "VelmiUpdate", "N", additions, root(), fileSizeLimit);
+  }
+
+  ~FaultSandbox() {
+    if (mounted_) umount2(root().c_str(), MNT_DETACH);
   }
 
  private:
   testing_support::TempFolder temp_;
+  bool mounted_ = false;
 };
 
 }  // namespace fault_test

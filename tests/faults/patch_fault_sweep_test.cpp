@@ -2,8 +2,10 @@
 // count its file operations, then once for every operation k with k made to
 // fail. After each run the installation is as it was or wholly patched, the
 // version table tells the same, nothing outside the updater's folders changed,
-// and a clean run afterwards applies the patch.
+// and a clean run afterwards applies the patch. Then once for every k with the
+// process killed there: the next ordinary run leaves a whole installation.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/statvfs.h>
 
 #include <cstdio>
@@ -31,8 +33,8 @@ const bool kTemporaryFoldersInMemory = [] {
 
 // A sanitized updater takes a fifth of a second just to start, and a run
 // under the sanitizers near a second: such builds sweep every fourth fault
-// point, with a full disk only, and follow every sixteenth with a clean run.
-// The ordinary build sweeps every point.
+// point, with a full disk only, and follow every sixteenth with a clean run;
+// and they kill at every sixteenth point. The ordinary build sweeps every point.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
 #elif defined(__has_feature)
@@ -214,38 +216,77 @@ InstallState judge(TreeSnapshot after, std::string& problems) {
   return InstallState::Broken;
 }
 
-// One run with operation k failing, then (when asked) a clean run; "" when all is well.
+std::string disagreement(InstallState state, const std::string& recorded) {
+  if (state == InstallState::Patched && recorded != "2.0,2.0,") return "patched but recorded " + recorded + "; ";
+  if (state == InstallState::Unchanged && recorded != "1.0,1.0,") return "unchanged but recorded " + recorded + "; ";
+  return "";
+}
+
+// Right after a kill: both in-use files stand under their own names, and
+// without the restore marker the installation is whole, apart from what the
+// next run clears away (parked files, the copies made for parking, a copy
+// that had not been renamed into place yet).
+std::string afterAKill(const FaultSandbox& sandbox, const RunOutcome& outcome) {
+  std::string problems = outcome.signal == SIGKILL ? "" : "not ended at the kill point; " + endOf(outcome);
+  for (const char* name : {kExe, kLibrary}) {
+    if (!fs::exists(sandbox.install() / name)) problems += std::string(name) + " missing after the kill; ";
+  }
+  if (fs::exists(sandbox.clientData() / "baksrcfile.restore")) return problems;
+  TreeSnapshot installed = sandbox.installation();
+  for (auto it = installed.begin(); it != installed.end();) {
+    const std::string name = fs::path(it->first).filename().string();
+    const bool leftover = name == "VelmiUpdate_Copy.tmp" || name == "sqlite3_Copy.tmp" || name == ".velmi-partial~";
+    it = leftover ? installed.erase(it) : std::next(it);
+  }
+  judge(installed, problems);
+  return problems;
+}
+
+// One run with operation k failing (or the process killed there), then (when
+// asked) an ordinary run; "" when all is well. After a failure the second run
+// gets the archives again and must apply them. After a kill it finds what the
+// killed run left, and for every other k the client has taken the archives
+// away: it must leave the installation whole either way.
 std::string faultedRun(long k, const std::string& error, bool thenClean, bool withLeftovers = false) {
   FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
   prepare(sandbox);
   if (withLeftovers) leaveWorkFoldersOfAnEarlierRun(sandbox);
   const TreeSnapshot outsideBefore = sandbox.outside();
+  const bool killed = error == "kill";
   std::string problems;
 
   RunOutcome outcome = sandbox.runPatch({"VELMI_FAULT_AT=" + std::to_string(k), "VELMI_FAULT_ERROR=" + error});
   if (std::getenv("VELMI_SWEEP_ONLY") != nullptr) {
-    std::printf("after the faulted run:\n%s", testing_support::describeTreeDifference(patchCase().before, sandbox.installation()).c_str());
+    std::printf("after the faulted run:\n%s",
+                testing_support::describeTreeDifference(patchCase().before, sandbox.installation()).c_str());
   }
-  problems += endOf(outcome);
-  const InstallState state = judge(sandbox.installation(), problems);
-  const std::string recorded = versions(sandbox);
-  if (state == InstallState::Patched && recorded != "2.0,2.0,") problems += "patched but recorded " + recorded + "; ";
-  if (state == InstallState::Unchanged && recorded != "1.0,1.0,") problems += "unchanged but recorded " + recorded + "; ";
+  if (killed) {
+    problems += afterAKill(sandbox, outcome);
+  } else {
+    problems += endOf(outcome);
+    const InstallState state = judge(sandbox.installation(), problems);
+    problems += disagreement(state, versions(sandbox));
+  }
   if (sandbox.outside() != outsideBefore) problems += "changed outside its folders; ";
   if (!thenClean) return problems;
 
-  // Every run removes its patch folder, so the second run gets the archives again.
-  downloadAgain(sandbox);
+  if (!killed) downloadAgain(sandbox);
+  if (killed && k % 2 == 0) fs::remove_all(sandbox.patchFolder());
   // A patched executable comes out of the archive without the execute bit that Windows does not have.
   if (fs::exists(sandbox.install() / kExe)) {
     fs::permissions(sandbox.install() / kExe, fs::perms::owner_exec, fs::perm_options::add);
   }
   outcome = sandbox.runPatch();
   std::string secondProblems = endOf(outcome);
-  if (judge(sandbox.installation(), secondProblems) != InstallState::Patched) secondProblems += "patch not applied; ";
+  const InstallState state = judge(sandbox.installation(), secondProblems);
   const std::string second = versions(sandbox);
-  if (second.empty() || second.substr(0, second.find(',')) + "," + second.substr(0, second.find(',')) + "," != second) {
-    secondProblems += "second run recorded " + second + "; ";
+  if (killed) {
+    secondProblems += disagreement(state, second);
+  } else {
+    if (state != InstallState::Patched) secondProblems += "patch not applied; ";
+    if (second.empty() || second.substr(0, second.find(',')) + "," + second.substr(0, second.find(',')) + "," != second) {
+      secondProblems += "second run recorded " + second + "; ";
+    }
   }
   if (sandbox.outside() != outsideBefore) secondProblems += "second run changed outside its folders; ";
   if (!secondProblems.empty()) problems += "then: " + secondProblems;
@@ -316,19 +357,21 @@ TEST_P(PatchFaultSweep, EveryFailingOperationLeavesAWholeInstallation) {
   long swept = 0;
   // VELMI_SWEEP_ONLY=k repeats one fault point, to look at a failure closely.
   const char* only = std::getenv("VELMI_SWEEP_ONLY");
-  const long step = kSanitized ? 4 : 1;
+  const bool killing = std::string(slice.error) == "kill";
+  const long step = kSanitized ? (killing ? 16 : 4) : 1;
   for (long k = 1; k <= count; k += step) {
     const long point = (k - 1) / step;
     if (only != nullptr ? k != std::atol(only) || slice.index != 0 : point % slice.count != slice.index) continue;
     ++swept;
-    const bool thenClean = slice.thenClean && (!kSanitized || k % 16 == 0);
+    const bool thenClean = slice.thenClean && (!kSanitized || killing || k % 16 == 0);
     const std::string problems = faultedRun(k, slice.error, thenClean);
     if (!problems.empty()) found.push_back("k=" + std::to_string(k) + ": " + problems);
   }
   std::string report;
   for (size_t i = 0; i < found.size() && i < 25; ++i) report += found[i] + "\n";
   EXPECT_TRUE(found.empty()) << found.size() << " of " << swept << " runs went wrong:\n" << report;
-  std::printf("swept %ld fault points (%s) of %ld\n", swept, slice.error, count);
+  std::printf("swept %ld fault points (%s) of %ld; %ld left a whole installation\n", swept, slice.error, count,
+              swept - static_cast<long>(found.size()));
 }
 
 constexpr int kSlices = 8;
@@ -339,6 +382,8 @@ std::vector<Slice> slices() {
   // engine does next is the same. So the clean run after each fault, which
   // doubles the time, follows the full-disk sweep only.
   for (int i = 0; i < kSlices; ++i) all.push_back({"enospc", true, i, kSlices});
+  // A kill at every point, each followed by an ordinary run that finds what it left.
+  for (int i = 0; i < kSlices; ++i) all.push_back({"kill", true, i, kSlices});
   if (!kSanitized) {
     for (int i = 0; i < kSlices; ++i) all.push_back({"eacces", false, i, kSlices});
   }
