@@ -105,6 +105,26 @@ TEST(PatchFailure, ACopyThatStopsHalfWayIsRolledBack) {
   EXPECT_EQ(describeTreeDifference(before, s.installation()), "");
 }
 
+TEST(PatchFailure, AFolderLinkedFromOutsideIsNeverDeletedThrough) {
+  PatchSandbox s;
+  const fs::path userData = s.install().parent_path() / "userdata";
+  fs::create_directories(userData);
+  writeFile(userData / "settings.ini", "the user's own settings");
+  fs::create_symlink("../userdata", s.install() / "data");
+  // The copy goes by name: "aa_new.txt" lands, then the folder cannot go onto the link.
+  makeZip(s.patch("a_sp1.zip"), {{"aa_new.txt", "new"}, {"data/settings.ini", "from the patch"}});
+  const TreeSnapshot before = s.installation();
+  const TreeSnapshot userDataBefore = testing_support::snapshotTree(userData);
+
+  s.runPatch();
+  TreeSnapshot after = s.installation();
+  after.erase("VelmiUpdate_Rename.exe");
+  after.erase("sqlite3_Rename.dll");
+  EXPECT_EQ(describeTreeDifference(before, after), "");
+  EXPECT_EQ(fs::read_symlink(s.install() / "data"), "../userdata");
+  EXPECT_EQ(describeTreeDifference(userDataBefore, testing_support::snapshotTree(userData)), "");
+}
+
 TEST(PatchFailure, PathsThatDoNotFitTheirBuffersFailBeforeAnythingIsTouched) {
   {
     // The extraction folder fits the procedure's paths but not the reader's:

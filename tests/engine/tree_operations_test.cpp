@@ -1,4 +1,5 @@
-// The engine's tree operations over their 512-unit path buffers, and the folder listing.
+// The engine's tree operations over their 512-unit path buffers, the folder
+// listing, and the rollback of a copy over the installation that stopped half-way.
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -7,9 +8,11 @@
 #include <filesystem>
 #include <list>
 
+#include "engine/auto_install_patch_rollback.h"
 #include "engine/paths.h"
 #include "engine/tree_operations.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/tree_snapshot.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -127,4 +130,54 @@ TEST(ListFilesInFolder, OnlySubFoldersOrAMissingFolder) {
   listFilesInFolder(widen((temp / "missing").string()).c_str(), names);
   EXPECT_TRUE(names.empty());
   EXPECT_EQ(fs::current_path(), temp / "only");
+}
+
+TEST(PatchRollback, TakesNamesLiterallyNeverFollowsLinksAndGoesPastFailures) {
+  TempFolder temp;
+  // As in a real run, the backup lies elsewhere: a relative link copied there leads nowhere.
+  const fs::path extract = temp / "client/extract", backup = temp / "client/backup", install = temp / "install";
+  const fs::path outside = temp / "outside";
+  for (const char* name : {"*", "new/inner.txt", "keep.txt", "data/settings.ini", "blocked/x"}) {
+    fs::create_directories((extract / name).parent_path());
+    writeFile(extract / name, "from the patch");
+  }
+  fs::create_directories(outside);
+  fs::create_directories(backup);
+  writeFile(outside / "settings.ini", "the user's own");
+  writeFile(backup / "keep.txt", "kept");
+  writeFile(backup / "other.txt", "other");
+  fs::create_symlink("../outside", backup / "data");
+  // The installation after the copy stopped: a file named "*" and a new folder
+  // holding a link that leads out; beside them a folder linked from outside.
+  fs::create_directories(install / "new");
+  writeFile(install / "*", "from the patch");
+  writeFile(install / "new/inner.txt", "from the patch");
+  fs::create_symlink("../../outside", install / "new/escape");
+  writeFile(install / "keep.txt", "from the patch");
+  fs::create_symlink("../outside", install / "data");
+  const TreeSnapshot outsideBefore = snapshotTree(outside);
+  {
+    SCOPED_TRACE("everything put back");
+    EXPECT_TRUE(rollBackPatch(widen(extract.string()).c_str(), widen(backup.string()).c_str(),
+                              widen(install.string()).c_str()));
+    // The snapshot names a link by where it leads; the link itself is compared on its own.
+    TreeSnapshot backedUp = snapshotTree(backup), installed = snapshotTree(install);
+    backedUp.erase("data");
+    installed.erase("../outside");
+    EXPECT_EQ(describeTreeDifference(backedUp, installed), "");
+    EXPECT_EQ(fs::read_symlink(install / "data"), "../outside");
+    EXPECT_EQ(describeTreeDifference(outsideBefore, snapshotTree(outside)), "");
+    EXPECT_FALSE(fs::exists(extract));
+  }
+  {
+    SCOPED_TRACE("a file that cannot go back is passed over, and told");
+    writeFile(backup / "blocked", "a file where the installation now has a folder");
+    fs::create_directories(install / "blocked");
+    writeFile(install / "keep.txt", "from the patch");
+    writeFile(install / "other.txt", "from the patch");
+    EXPECT_FALSE(rollBackPatch(widen(extract.string()).c_str(), widen(backup.string()).c_str(),
+                               widen(install.string()).c_str()));
+    EXPECT_EQ(readFile(install / "keep.txt"), "kept");
+    EXPECT_EQ(readFile(install / "other.txt"), "other");
+  }
 }
