@@ -5,8 +5,12 @@
 // and a clean run afterwards applies the patch. Then once for every k with the
 // process killed there: the next ordinary run leaves a whole installation.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -333,6 +337,82 @@ TEST(PatchFaults, LeftoversOfAnEarlierRunNeverReachTheInstallation) {
   for (long k = 1; k <= 12; ++k) {
     SCOPED_TRACE("k=" + std::to_string(k));
     EXPECT_EQ(faultedRun(k, "eacces", true, true), "");
+  }
+}
+
+// The second run starts while the first is stopped a quarter into its
+// operations, in its backup: it does nothing, and the first makes one whole run.
+TEST(PatchFaults, ARunStartedWhileAnotherIsBusyDoesNothing) {
+  const long count = cleanRunOperationCount();
+  ASSERT_GT(count, 0);
+  FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
+  prepare(sandbox);
+  const pid_t first = sandbox.startPatch({"VELMI_FAULT_AT=" + std::to_string(count / 4), "VELMI_FAULT_ERROR=stop"});
+  int status = 0;
+  ASSERT_EQ(waitpid(first, &status, WUNTRACED), first);
+  ASSERT_TRUE(WIFSTOPPED(status));
+  const TreeSnapshot whileBusy = testing_support::snapshotTree(sandbox.root());
+
+  const RunOutcome second = sandbox.runPatch();
+  EXPECT_TRUE(second.exited && second.exitCode == 0) << endOf(second);
+  EXPECT_EQ(testing_support::describeTreeDifference(whileBusy, testing_support::snapshotTree(sandbox.root())), "");
+
+  kill(first, SIGCONT);
+  const RunOutcome outcome = waitMeasured(first);
+  EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << endOf(outcome);
+  std::string problems;
+  EXPECT_EQ(judge(sandbox.installation(), problems), InstallState::Patched) << problems;
+  EXPECT_EQ(versions(sandbox), "2.0,2.0,");
+}
+
+// On a disk of its own that fills up (a small tmpfs, which only root may
+// mount), during the extraction or during the copy over the installation:
+// nothing of the installation is lost, and the failure is recorded.
+TEST(PatchFaults, AFullDiskLosesNothingAndTheFailureIsRecorded) {
+  if (geteuid() != 0) GTEST_SKIP() << "a full disk is a small tmpfs of the test's own, and only root may mount one";
+  ASSERT_EQ(unshare(CLONE_NEWNS), 0);
+  ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+  constexpr size_t kBig = 4 << 20;
+  const size_t updater = fs::file_size(VELMI_FAULTS_UPDATER_PATH);
+  // Room for the updater three times (installed, backed up, parked), the big
+  // file twice (installed, backed up) and an extracted file of twice its size,
+  // but not for that file once more on its way into the installation.
+  const size_t disk = 3 * updater + 4 * kBig + kBig / 2 + (1 << 20);
+  for (const bool duringCopy : {false, true}) {
+    SCOPED_TRACE(duringCopy ? "the disk fills during the copy" : "the disk fills during the extraction");
+    FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH, disk);
+    putFile(sandbox.install() / kLibrary, "sqlite library 1.0");
+    putFile(sandbox.install() / "a.txt", "a, version 1");
+    putFile(sandbox.install() / "data" / "big.bin", filler(kBig, 1));
+    testing_support::executeSql(sandbox.database(),
+                                "create table autoupdate(v_sversion text, v_sbakversion text);"
+                                "insert into autoupdate values('2.0', '1.0');");
+    testing_support::ZipBuilder zip;
+    zip.add(unixFile("a.txt", "a, version 2"));
+    zip.add(unixFile("b-new.txt", "added"));
+    if (duringCopy) {
+      // Copied by name: the big file shrinks, then the added one finds no room.
+      // Putting the big file back then needs the room the failed copy took.
+      zip.add(unixFile("data/big.bin", "small now"));
+      zip.add(unixFile("z-added.bin", std::string(2 * kBig, 'z')));
+    } else {
+      zip.add(unixFile("data/huge.bin", std::string(4 * kBig, 'h')));
+    }
+    fs::create_directories(sandbox.patchFolder());
+    zip.writeTo(sandbox.patchFolder() / "update_sp1.zip");
+    const TreeSnapshot before = sandbox.installation();
+    const TreeSnapshot outsideBefore = sandbox.outside();
+
+    const RunOutcome outcome = sandbox.runPatch();
+    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << endOf(outcome);
+    TreeSnapshot after = sandbox.installation();
+    // The restore brings the two files in use back under their own names; their parked copies wait for the next run.
+    after.erase(kParkedExe);
+    after.erase(kParkedLibrary);
+    EXPECT_EQ(testing_support::describeTreeDifference(before, after), "");
+    EXPECT_EQ(versions(sandbox), "1.0,1.0,");
+    EXPECT_EQ(sandbox.outside(), outsideBefore);
+    EXPECT_FALSE(fs::exists(sandbox.clientData() / "baksrcfile"));
   }
 }
 
