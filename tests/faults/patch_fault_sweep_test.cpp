@@ -340,6 +340,31 @@ TEST(PatchFaults, LeftoversOfAnEarlierRunNeverReachTheInstallation) {
   }
 }
 
+// A client data folder of 240 units fits the run's own paths, but the
+// extraction folder then does not fit the extraction driver's: the run ends
+// in its first step, before any backup, parking or deletion of work folders.
+TEST(PatchFaults, AnExtractionFolderTooLongForTheDriverEndsTheRunFirst) {
+  FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
+  fs::copy(patchCase().templateInstall, sandbox.install(), fs::copy_options::recursive);
+  fs::path roaming = sandbox.roaming();
+  while (roaming.string().size() < 240 - 60) roaming /= std::string(50, 'r');
+  roaming /= std::string(240 - roaming.string().size() - 1, 'r');
+  const fs::path clientData = roaming / "quillet" / "WindowsClient";
+  fs::create_directories(clientData);
+  fs::copy(patchCase().archives, clientData / "downsmallversion", fs::copy_options::recursive);
+  const fs::path countFile = sandbox.root() / "count.txt";
+  const TreeSnapshot before = sandbox.installation();
+
+  const RunOutcome outcome = runMeasured(sandbox.install() / kExe, "N",
+                                         {"XDG_CONFIG_HOME=" + roaming.string(), "VELMI_FAULT_COUNT_FILE=" +
+                                          countFile.string()}, sandbox.root());
+  EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << endOf(outcome);
+  EXPECT_EQ(sandbox.installation(), before);
+  // Left to count: the deletion of the patch folder at the end.
+  ASSERT_TRUE(fs::exists(countFile));
+  EXPECT_LE(std::stol(readFile(countFile)), 4);
+}
+
 // The second run starts while the first is stopped a quarter into its
 // operations, in its backup: it does nothing, and the first makes one whole run.
 TEST(PatchFaults, ARunStartedWhileAnotherIsBusyDoesNothing) {

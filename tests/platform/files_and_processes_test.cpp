@@ -47,6 +47,83 @@ TEST(FilesAndFolders, ExistenceCreationDeletionAndCurrentFolder) {
   EXPECT_EQ(std::u16string(buffer), expected);
 }
 
+TEST(FilesAndFolders, EntryKindsWithoutFollowingLinksAndFolderRemoval) {
+  TempFolder temp;
+  writeFile(temp / "file", "x");
+  fs::create_directories(temp / "folder/inner");
+  fs::create_directory_symlink("folder", temp / "link");
+  EXPECT_EQ(platform::entryKind(wide(temp / "file").c_str()), platform::EntryKind::File);
+  EXPECT_EQ(platform::entryKind(wide(temp / "folder").c_str()), platform::EntryKind::Folder);
+  EXPECT_EQ(platform::entryKind(wide(temp / "link").c_str()), platform::EntryKind::Link);
+  EXPECT_EQ(platform::entryKind(wide(temp / "none").c_str()), platform::EntryKind::None);
+
+  EXPECT_FALSE(platform::removeFolder(wide(temp / "folder").c_str()));  // not empty
+  EXPECT_FALSE(platform::removeFolder(wide(temp / "file").c_str()));
+  EXPECT_TRUE(platform::removeFolder(wide(temp / "link").c_str()));
+  EXPECT_TRUE(fs::exists(temp / "folder/inner"));
+  EXPECT_TRUE(platform::removeFolder(wide(temp / "folder/inner").c_str()));
+  EXPECT_FALSE(fs::exists(temp / "folder/inner"));
+}
+
+TEST(FilesAndFolders, CopiesAndReplacementsInPlaceAndTheirStamps) {
+  TempFolder temp;
+  writeFile(temp / "in-use", "in use");
+  const std::u16string inUse = wide(temp / "in-use"), copy = wide(temp / "copy"), parked = wide(temp / "parked");
+  ASSERT_TRUE(platform::copyFile(inUse.c_str(), copy.c_str()));
+  EXPECT_FALSE(platform::copyFile(wide(temp / "none").c_str(), copy.c_str()));
+  struct stat info {};
+  ASSERT_EQ(stat((temp / "in-use").c_str(), &info), 0);
+  const ino_t original = info.st_ino;
+
+  {
+    SCOPED_TRACE("the copy takes the name, the file that stood there is kept");
+    ASSERT_TRUE(platform::replaceKeepingOriginal(inUse.c_str(), copy.c_str(), parked.c_str()));
+    EXPECT_FALSE(fs::exists(temp / "copy"));
+    EXPECT_EQ(readFile(temp / "in-use"), "in use");
+    ASSERT_EQ(stat((temp / "parked").c_str(), &info), 0);
+    EXPECT_EQ(info.st_ino, original);
+    writeFile(temp / "copy", "another");
+    EXPECT_FALSE(platform::replaceKeepingOriginal(inUse.c_str(), copy.c_str(), parked.c_str()));  // parked is taken
+    EXPECT_TRUE(fs::exists(temp / "copy"));
+  }
+  {
+    SCOPED_TRACE("a stamp stays while nothing writes the file");
+    platform::FileStamp before, same, after;
+    ASSERT_TRUE(platform::readFileStamp(inUse.c_str(), before));
+    ASSERT_TRUE(platform::readFileStamp(inUse.c_str(), same));
+    EXPECT_TRUE(before == same);
+    writeFile(temp / "in-use", "in use");  // the same bytes, written again
+    ASSERT_TRUE(platform::readFileStamp(inUse.c_str(), after));
+    EXPECT_FALSE(before == after);
+    EXPECT_FALSE(platform::readFileStamp(wide(temp / "none").c_str(), after));
+  }
+  {
+    SCOPED_TRACE("moved into place over a file");
+    EXPECT_TRUE(platform::moveIntoPlace(parked.c_str(), inUse.c_str()));
+    EXPECT_FALSE(fs::exists(temp / "parked"));
+    EXPECT_FALSE(platform::moveIntoPlace(parked.c_str(), inUse.c_str()));
+  }
+}
+
+TEST(RunLock, OneHolderPerFolderUntilItLetsGo) {
+  TempFolder temp;
+  const std::u16string folder = wide(temp.path());
+  {
+    platform::RunLock first(folder.c_str());
+    EXPECT_FALSE(first.heldElsewhere());
+    platform::RunLock second(folder.c_str());
+    EXPECT_TRUE(second.heldElsewhere());
+    platform::RunLock other(wide(temp.path().parent_path()).c_str());
+    EXPECT_FALSE(other.heldElsewhere());
+  }
+  platform::RunLock again(folder.c_str());
+  EXPECT_FALSE(again.heldElsewhere());
+  // No folder, nothing to hold: nobody is held back.
+  platform::RunLock missing(wide(temp / "none").c_str());
+  EXPECT_FALSE(missing.heldElsewhere());
+  EXPECT_TRUE(fs::is_empty(temp.path())) << "a lock leaves nothing behind";
+}
+
 TEST(ModulePath, IsTheResolvedPathOfTheRunningExecutable) {
   char16_t buffer[512] = {};
   uint32_t length = platform::getModuleFilePath(buffer, 512);

@@ -44,6 +44,10 @@ TEST(ShellCopy, WildcardCopiesTheWholeTreeIntoTheTargetAndReplacesFiles) {
   fs::create_directories(temp / "target");
   writeFile(temp / "target/top.txt", "old top, longer than the new one");
   writeFile(temp / "target/kept.txt", "kept");
+  // What a copy that died half-way left of a file, there and in the source: it goes, and is not carried along.
+  fs::create_directories(temp / "target/sub");
+  writeFile(temp / "target/sub/.velmi-partial~", "half a file");
+  writeFile(temp / "source/.velmi-partial~", "half a file");
 
   // Windows-style separators are accepted as well.
   std::u16string from = widen((temp / "source").string()) + u"\\*" + u'\0';
@@ -54,6 +58,8 @@ TEST(ShellCopy, WildcardCopiesTheWholeTreeIntoTheTargetAndReplacesFiles) {
   EXPECT_EQ(readFile(temp / "target/sub/deeper/leaf.txt"), "leaf");
   EXPECT_EQ(readFile(temp / "target/kept.txt"), "kept");
   EXPECT_FALSE(fs::exists(temp / "target/source"));
+  EXPECT_FALSE(fs::exists(temp / "target/sub/.velmi-partial~"));
+  EXPECT_FALSE(fs::exists(temp / "target/.velmi-partial~"));
 }
 
 TEST(ShellCopy, KeepsPermissionBitsAndModificationTimes) {
