@@ -2,8 +2,10 @@
 // there, without a command line of its own, and the updater waits for it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "tests/support/temp_folder.h"
 #include "tests/wine/wine_machine.h"
@@ -67,3 +69,35 @@ TEST(WineFullInstall, InstallerRunsInTheDownloadFolderWithoutArgumentsAndIsWaite
 }
 
 }  // namespace
+
+// The mutex of the client data folder: a patch run started while the full
+// install is busy does nothing at all.
+TEST(WineFullInstall, APatchRunStartedWhileTheInstallerRunsDoesNothing) {
+  preparePrefix();
+  resetInstallation({{"client.dat", "client 2.0.0"}});
+  const fs::path downloadFolder = clientDataFolder() / "downupdatefile";
+  fs::create_directories(downloadFolder);
+  fs::copy_file(testProgram("installer_probe.exe"), downloadFolder / "QuilletSetup.exe");
+  const fs::path record = clientDataFolder() / "installer_record.txt";
+  const fs::path patchFolder = clientDataFolder() / "downsmallversion";
+  makeZip(patchFolder / "client_sp1.zip", {{"client.dat", "client from sp1"}});
+
+  WineProcess install(installFolder() / "VelmiUpdate.exe", {"Y"},
+                      {"VELMI_PROBE_RECORD=" + windowsPath(record),
+                       "VELMI_PROBE_INSTALL=" + windowsPath(installFolder()) + "\\", "VELMI_PROBE_PAUSE_MS=4000"});
+  // Parked means busy: the lock came first.
+  for (int wait = 0; wait < 300 && !fs::exists(installFolder() / "VelmiUpdate_Rename.exe"); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(fs::exists(installFolder() / "VelmiUpdate_Rename.exe")) << "the full install never got going";
+  ASSERT_FALSE(fs::exists(record)) << "the installer ended too soon for this test";
+
+  const auto patch = runUpdater("N");
+  EXPECT_TRUE(patch.exited && patch.exitCode == 0);
+  EXPECT_EQ(testing_support::readFile(installFolder() / "client.dat"), "client 2.0.0");
+  EXPECT_TRUE(fs::exists(patchFolder / "client_sp1.zip"));
+  EXPECT_FALSE(fs::exists(clientDataFolder() / "usr000.db"));
+
+  ASSERT_TRUE(install.waitForEnd(std::chrono::seconds(120)));
+  EXPECT_TRUE(fs::exists(record));
+}

@@ -4,8 +4,9 @@
 // It takes its time first, so a record that exists once the updater has ended
 // shows that the updater waited.
 //
-// Environment: VELMI_PROBE_RECORD (where to write, a Windows path) and
-// VELMI_PROBE_INSTALL (the installation folder, with its trailing "\").
+// Environment: VELMI_PROBE_RECORD (where to write, a Windows path),
+// VELMI_PROBE_INSTALL (the installation folder, with its trailing "\") and
+// VELMI_PROBE_PAUSE_MS (how long it takes; 1500 when unset).
 #include <windows.h>
 
 #include <string>
@@ -51,7 +52,8 @@ int wmain(int argc, wchar_t* argv[]) {
   const bool parked = GetFileAttributesW((install + L"VelmiUpdate_Rename.exe").c_str()) != INVALID_FILE_ATTRIBUTES;
   const bool copyInPlace = GetFileAttributesW((install + L"VelmiUpdate.exe").c_str()) != INVALID_FILE_ATTRIBUTES;
 
-  Sleep(1500);
+  const std::wstring pause = environmentValue(L"VELMI_PROBE_PAUSE_MS");
+  Sleep(pause.empty() ? 1500 : static_cast<DWORD>(std::stoul(pause)));
 
   std::string text;
   text += "folder=" + toUtf8(folder) + "\n";

@@ -152,6 +152,77 @@ void checkShellOperations(const std::u16string& root) {
   CHECK(!platform::pathExists(renamed.c_str()));
 }
 
+void writeText(const std::u16string& path, const char* text) {
+  platform::File file = platform::File::createForWriting(path.c_str());
+  uint32_t written = 0;
+  CHECK(file.write(text, static_cast<uint32_t>(std::strlen(text)), written));
+}
+
+std::string readText(const std::u16string& path) {
+  platform::File file = platform::File::openForReading(path.c_str());
+  char buffer[64] = {};
+  uint32_t read = 0;
+  file.read(buffer, sizeof buffer, read);
+  return std::string(buffer, read);
+}
+
+void checkEntriesAndReplacements(const std::u16string& root) {
+  const std::u16string folder = root + u"\\replace";
+  const std::u16string inUse = folder + u"\\in-use.txt";
+  const std::u16string copy = folder + u"\\copy.tmp";
+  const std::u16string parked = folder + u"\\parked.txt";
+  CHECK(platform::createFolder(folder.c_str()));
+  writeText(inUse, "in use");
+  CHECK(platform::entryKind(folder.c_str()) == platform::EntryKind::Folder);
+  CHECK(platform::entryKind(inUse.c_str()) == platform::EntryKind::File);
+  CHECK(platform::entryKind(copy.c_str()) == platform::EntryKind::None);
+
+  CHECK(platform::copyFile(inUse.c_str(), copy.c_str()));
+  CHECK(platform::replaceKeepingOriginal(inUse.c_str(), copy.c_str(), parked.c_str()));
+  CHECK(!platform::pathExists(copy.c_str()) && readText(inUse) == "in use" && readText(parked) == "in use");
+  writeText(copy, "another");
+  CHECK(!platform::replaceKeepingOriginal(inUse.c_str(), copy.c_str(), parked.c_str()));
+  CHECK(readText(inUse) == "in use" && readText(copy) == "another");
+
+  platform::FileStamp first, second;
+  CHECK(platform::readFileStamp(inUse.c_str(), first) && platform::readFileStamp(inUse.c_str(), second));
+  CHECK(first == second);
+  CHECK(platform::copyFile(copy.c_str(), inUse.c_str()));
+  CHECK(platform::readFileStamp(inUse.c_str(), second) && !(first == second));
+  CHECK(!platform::readFileStamp((folder + u"\\none").c_str(), second));
+
+  CHECK(platform::moveIntoPlace(parked.c_str(), inUse.c_str()));
+  CHECK(!platform::pathExists(parked.c_str()) && readText(inUse) == "in use");
+  CHECK(!platform::removeFolder(folder.c_str()));
+  CHECK(platform::deleteFile(inUse.c_str()) && platform::deleteFile(copy.c_str()));
+  CHECK(platform::removeFolder(folder.c_str()));
+  CHECK(!platform::pathExists(folder.c_str()));
+}
+
+DWORD WINAPI lockFromAnotherThread(void* folder) {
+  platform::RunLock lock(static_cast<const char16_t*>(folder));
+  return lock.heldElsewhere() ? 1 : 0;
+}
+
+// 1 when another thread finds the folder's lock held.
+DWORD heldForAnotherThread(const std::u16string& folder) {
+  HANDLE thread = CreateThread(nullptr, 0, lockFromAnotherThread, const_cast<char16_t*>(folder.c_str()), 0, nullptr);
+  DWORD result = 2;
+  if (thread != nullptr && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &result);
+  if (thread != nullptr) CloseHandle(thread);
+  return result;
+}
+
+void checkRunLock(const std::u16string& root) {
+  {
+    platform::RunLock lock(root.c_str());
+    CHECK(!lock.heldElsewhere());
+    CHECK(heldForAnotherThread(root) == 1);
+    CHECK(heldForAnotherThread(root + u"\\other") == 0);
+  }
+  CHECK(heldForAnotherThread(root) == 0);
+}
+
 void checkProgramAndProcesses() {
   char16_t path[512] = {};
   const uint32_t length = platform::getModuleFilePath(path, 512);
@@ -220,6 +291,8 @@ int wmain(int argc, char16_t* argv[]) {
   checkText();
   checkFilesAndFolders(root);
   checkShellOperations(root);
+  checkEntriesAndReplacements(root);
+  checkRunLock(root);
   checkProgramAndProcesses();
   checkTimes();
   checkMappings();
