@@ -3,6 +3,8 @@
 // the work folders, and the two files the running updater holds.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "tests/support/temp_folder.h"
 #include "tests/support/tree_snapshot.h"
 #include "tests/wine/wine_machine.h"
@@ -105,6 +107,40 @@ TEST_F(WinePatch, FailedPatchLeavesTheInstallationAndRestoresTheBackupVersion) {
     SCOPED_TRACE("the work folders are gone");
     expectWorkFoldersGone();
   }
+}
+
+// What a run killed during its copy over the installation leaves: a whole
+// backup, the restore marker, a half patched installation and the running
+// files parked. The next run puts the backup back first, in place of the
+// files it runs from itself, and here has no patch of its own to apply.
+TEST_F(WinePatch, ARunThatDiedDuringItsCopyIsPutBackByTheNext) {
+  const auto installed = testing_support::snapshotTree(installFolder());
+  const fs::path backup = clientDataFolder() / "baksrcfile";
+  fs::copy(installFolder(), backup, fs::copy_options::recursive);
+  const fs::path extracted = clientDataFolder() / "decpressupdatefile";
+  for (const auto& [name, content] : std::map<std::string, std::string>{
+           {"client.dat", "client from sp1"}, {"data/added.txt", "added by sp1"}}) {
+    for (const fs::path& folder : {extracted, installFolder()}) {
+      fs::create_directories((folder / name).parent_path());
+      writeFile(folder / name, content);
+    }
+  }
+  fs::copy_file(windowsBuildFile("VelmiUpdate.exe"), installFolder() / "VelmiUpdate_Rename.exe");
+  fs::copy_file(windowsBuildFile("sqlite3.dll"), installFolder() / "sqlite3_Rename.dll");
+  writeFile(clientDataFolder() / "baksrcfile.restore", "");
+
+  const auto run = runUpdater("N");
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0);
+
+  auto after = testing_support::snapshotTree(installFolder());
+  // The files it ran from were parked again to be put back; their parked copies wait for the next run.
+  after.erase("VelmiUpdate_Rename.exe");
+  after.erase("sqlite3_Rename.dll");
+  EXPECT_EQ(testing_support::describeTreeDifference(installed, after), "");
+  EXPECT_FALSE(fs::exists(clientDataFolder() / "baksrcfile.restore"));
+  EXPECT_EQ(readVersions(clientDataFolder() / "usr000.db"), "2.0.0|2.0.0");
+  expectWorkFoldersGone();
 }
 
 }  // namespace
