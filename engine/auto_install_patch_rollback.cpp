@@ -30,6 +30,25 @@ bool forEachEntry(const std::u16string& folder, Visit visit) {
   return true;
 }
 
+// Removes what stands under path: a file, a link itself, or a folder with all
+// it holds, never through a link. True when nothing stands there afterwards.
+bool removeLiterally(const std::u16string& path) {
+  switch (kindOf(path)) {
+    case EntryKind::None:
+      return true;
+    case EntryKind::File:
+      return platform::deleteFile(path.c_str());
+    case EntryKind::Link:
+      return platform::deleteFile(path.c_str()) || platform::removeFolder(path.c_str());
+    case EntryKind::Folder:
+      break;
+  }
+  bool whole = true;
+  const std::u16string folder = asFolder(path.c_str());
+  forEachEntry(folder, [&](const std::u16string& name) { whole = removeLiterally(folder + name) && whole; });
+  return platform::removeFolder(path.c_str()) && whole;
+}
+
 bool removeAdded(const std::u16string& extracted, const std::u16string& backedUp, const std::u16string& installed) {
   bool whole = true;
   const bool listed = forEachEntry(extracted, [&](const std::u16string& name) {
@@ -79,23 +98,6 @@ bool putBack(const std::u16string& backedUp, const std::u16string& installed) {
 }
 
 }  // namespace
-
-bool removeLiterally(const std::u16string& path) {
-  switch (kindOf(path)) {
-    case EntryKind::None:
-      return true;
-    case EntryKind::File:
-      return platform::deleteFile(path.c_str());
-    case EntryKind::Link:
-      return platform::deleteFile(path.c_str()) || platform::removeFolder(path.c_str());
-    case EntryKind::Folder:
-      break;
-  }
-  bool whole = true;
-  const std::u16string folder = asFolder(path.c_str());
-  forEachEntry(folder, [&](const std::u16string& name) { whole = removeLiterally(folder + name) && whole; });
-  return platform::removeFolder(path.c_str()) && whole;
-}
 
 bool rollBackPatch(const char16_t* extractFolder, const char16_t* backupFolder, const char16_t* installFolder) {
   const std::u16string extracted = asFolder(extractFolder);

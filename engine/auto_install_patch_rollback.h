@@ -2,8 +2,6 @@
 // stopped half-way or a run died during that copy.
 #pragma once
 
-#include <string>
-
 // First removes from installFolder every entry that the extracted tree holds
 // and the backup does not: what the patch may have added, which also frees the
 // room the restore needs. Once that is done the extraction folder goes too.
@@ -14,7 +12,3 @@
 // most the link itself goes), and every name is taken literally, never as a
 // wildcard.
 bool rollBackPatch(const char16_t* extractFolder, const char16_t* backupFolder, const char16_t* installFolder);
-
-// Removes what stands under path: a file, a link itself, or a folder with all
-// it holds, never through a link. True when nothing stands there afterwards.
-bool removeLiterally(const std::u16string& path);

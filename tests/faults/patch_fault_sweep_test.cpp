@@ -288,7 +288,8 @@ std::string faultedRun(long k, const std::string& error, bool thenClean, bool wi
     secondProblems += disagreement(state, second);
   } else {
     if (state != InstallState::Patched) secondProblems += "patch not applied; ";
-    if (second.empty() || second.substr(0, second.find(',')) + "," + second.substr(0, second.find(',')) + "," != second) {
+    const std::string current = second.substr(0, second.find(','));
+    if (second.empty() || current + "," + current + "," != second) {
       secondProblems += "second run recorded " + second + "; ";
     }
   }

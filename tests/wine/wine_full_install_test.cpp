@@ -55,7 +55,7 @@ TEST(WineFullInstall, InstallerRunsInTheDownloadFolderWithoutArgumentsAndIsWaite
     EXPECT_EQ(commandLine, windowsPath(downloadFolder / "QuilletSetup.exe"));
   }
   {
-    SCOPED_TRACE("while it ran, the updater's executable was parked with a copy in its place; afterwards it has its name back");
+    SCOPED_TRACE("while it ran, the executable was parked with a copy in its place; afterwards it has its name back");
     EXPECT_EQ(fields.at("parked"), "yes");
     EXPECT_EQ(testing_support::readFile(installFolder() / "VelmiUpdate.exe"), ownExecutable);
     EXPECT_FALSE(fs::exists(installFolder() / "VelmiUpdate_Rename.exe"));
