@@ -37,6 +37,10 @@ bool copyFile(const char16_t* from, const char16_t* to) {
   if (lstat(source.c_str(), &info) != 0 || S_ISDIR(info.st_mode) || isFolder(target)) return false;
   if (!S_ISREG(info.st_mode)) return posix::copyEntry(source, target) == posix::kErrorNone;
   if (posix::injectedFault(posix::FaultSite::CopyFile, errno)) return false;
+  // A replaced file keeps its permissions, as with every copy here.
+  struct stat replaced;
+  const mode_t mode = lstat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode) ? replaced.st_mode & 07777
+                                                                                          : info.st_mode & 07777;
   const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   unlink(target.c_str());  // a read-only file or a link is replaced, not written through
@@ -58,7 +62,7 @@ bool copyFile(const char16_t* from, const char16_t* to) {
     }
   }
   const struct timespec times[2] = {info.st_atim, info.st_mtim};
-  copied = copied && fchmod(out, info.st_mode & 07777) == 0 && futimens(out, times) == 0;
+  copied = copied && fchmod(out, mode) == 0 && futimens(out, times) == 0;
   if (out >= 0 && close(out) != 0) copied = false;
   close(in);
   return copied;
