@@ -1,8 +1,6 @@
 // Finishing when the output fails or the archive cannot be described: the
 // close reports ZipExtractFailed, frees every entry and releases the output.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <filesystem>
 #include <string>
@@ -13,34 +11,6 @@
 using namespace writer_test;
 using testing_support::readFile;
 using testing_support::TempFolder;
-using testing_support::writeFile;
-
-namespace {
-
-// Lowers the file-size limit for the lifetime of the object; writes past it
-// then fail with EFBIG instead of killing the process.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
-    rlimit lowered = saved_;
-    lowered.rlim_cur = bytes;
-    active_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, previousHandler_);
-  }
-  bool active() const { return active_; }
-
- private:
-  rlimit saved_{};
-  sighandler_t previousHandler_ = SIG_DFL;
-  bool active_ = false;
-};
-
-}  // namespace
 
 TEST(WriterFailures, NoOutputWritesNothingAndFailsTheClose) {
   {
@@ -57,13 +27,11 @@ TEST(WriterFailures, NoOutputWritesNothingAndFailsTheClose) {
     EXPECT_EQ(ZipHandleClose(writerHandle(std::move(writer))), ZipExtractFailed);
     EXPECT_EQ(LastWriterResult, ZipExtractFailed);
   }
-  {
-    SCOPED_TRACE("a close without entries: the end record cannot go out either");
-    auto writer = writerWithoutOutput();
-    EXPECT_EQ(ZipWriterClose(writer.get()), ZipExtractFailed);
-    EXPECT_EQ(writer->lastError, ZipAlreadyOpen);
-    EXPECT_TRUE(writer->finished);
-  }
+  SCOPED_TRACE("a close without entries: the end record cannot go out either");
+  auto writer = writerWithoutOutput();
+  EXPECT_EQ(ZipWriterClose(writer.get()), ZipExtractFailed);
+  EXPECT_EQ(writer->lastError, ZipAlreadyOpen);
+  EXPECT_TRUE(writer->finished);
 }
 
 TEST(WriterFailures, ASecondCloseWritesNothing) {
@@ -84,7 +52,7 @@ TEST(WriterFailures, AFailedHeaderWriteSkipsTheRestButFreesEverything) {
   {
     SCOPED_TRACE("a file opened for reading refuses every write, through the handle");
     TempFolder folder;
-    writeFile(folder / "readonly.zip", "");
+    testing_support::writeFile(folder / "readonly.zip", "");
     auto writer = writerWithoutOutput();
     writer->file = platform::File::openForReading(testing_support::widen((folder / "readonly.zip").string()).c_str());
     ASSERT_TRUE(writer->file.isOpen());
@@ -93,38 +61,33 @@ TEST(WriterFailures, AFailedHeaderWriteSkipsTheRestButFreesEverything) {
     EXPECT_EQ(LastWriterResult, ZipExtractFailed);
     EXPECT_EQ(readFile(folder / "readonly.zip"), "");
   }
-  {
-    SCOPED_TRACE("a full device refuses the first byte");
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    auto writer = fileWriter("/dev/full");
-    appendNamedEntries(*writer, 4);
-    auto* extra = new uint8_t[6]{1, 2, 3, 4, 5, 6};
-    writer->entries->next->extra.reset(extra);
-    writer->entries->next->extraLength = 6;
-    EXPECT_EQ(ZipWriterClose(writer.get()), ZipExtractFailed);
-    EXPECT_EQ(writer->entries, nullptr) << "every entry is freed, extra field included";
-    EXPECT_FALSE(writer->file.isOpen());
-    EXPECT_EQ(writer->position, 4 * 46u + 4 * 2 + 6 + 22) << "the position still counts every header";
-  }
+  SCOPED_TRACE("a full device refuses the first byte");
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  auto writer = fileWriter("/dev/full");
+  appendNamedEntries(*writer, 4);
+  writer->entries->next->extra.reset(new uint8_t[6]{1, 2, 3, 4, 5, 6});
+  writer->entries->next->extraLength = 6;
+  EXPECT_EQ(ZipWriterClose(writer.get()), ZipExtractFailed);
+  EXPECT_EQ(writer->entries, nullptr) << "every entry is freed, extra field included";
+  EXPECT_FALSE(writer->file.isOpen());
+  EXPECT_EQ(writer->position, 4 * 46u + 4 * 2 + 6 + 22) << "the position still counts every header";
 }
 
 TEST(WriterFailures, AFailureInTheSecondHeaderKeepsTheFirst) {
   TempFolder folder;
-  const auto path = folder / "cut.zip";
-  auto writer = fileWriter(path);
+  auto writer = fileWriter(folder / "cut.zip");
   appendNamedEntries(*writer, 3);  // headers of 48 bytes each
   {
-    FileSizeLimit limit(48 + 20);  // the file stops in the middle of the second header
+    LoweredLimit limit(RLIMIT_FSIZE, 48 + 20);  // the file stops in the middle of the second header
     if (!limit.active()) GTEST_SKIP() << "cannot lower the file-size limit";
     EXPECT_EQ(ZipWriterClose(writer.get()), ZipExtractFailed);
   }
   EXPECT_EQ(writer->entries, nullptr);
   EXPECT_FALSE(writer->file.isOpen());
-  const std::string bytes = readFile(path);
+  const std::string bytes = readFile(folder / "cut.zip");
   ASSERT_EQ(bytes.size(), 48u + 20) << "the output keeps what was written, and no end record";
-  EXPECT_EQ(readLittleEndian32(bytes, 0), 0x02014B50u);
-  EXPECT_EQ(bytes.substr(46, 2), "n0");
-  EXPECT_EQ(readLittleEndian32(bytes, 48), 0x02014B50u);
+  EXPECT_EQ(bytes.substr(0, 4), "PK\x01\x02");
+  EXPECT_EQ(bytes.substr(46, 6), "n0PK\x01\x02");
 }
 
 TEST(WriterFailures, WhatSixteenBitFieldsCannotHoldIsRefusedBeforeAnyWrite) {
@@ -138,25 +101,25 @@ TEST(WriterFailures, WhatSixteenBitFieldsCannotHoldIsRefusedBeforeAnyWrite) {
       {"a name of 65536 bytes",
        [](ZipWriter& writer) {
          appendNamedEntries(writer, 1);
-         appendEntry(writer, makeEntry(std::string(65536, 'n'), Method::Stored, 0, 0, 0, 0));
+         appendEntry(writer, namedEntry(std::string(65536, 'n')));
        }},
       {"an extra field of 65536 bytes",
        [](ZipWriter& writer) {
-         auto entry = makeEntry("e", Method::Stored, 0, 0, 0, 0);
+         auto entry = namedEntry("e");
          entry->extra.reset(new uint8_t[65536]());
          entry->extraLength = 65536;
          appendEntry(writer, std::move(entry));
        }},
       {"a comment of 65536 bytes",
        [](ZipWriter& writer) {
-         auto entry = makeEntry("c", Method::Stored, 0, 0, 0, 0);
+         auto entry = namedEntry("c");
          entry->comment = reinterpret_cast<const uint8_t*>(longText.data());
          entry->commentLength = 65536;
          appendEntry(writer, std::move(entry));
        }},
       {"a length without bytes behind it",
        [](ZipWriter& writer) {
-         auto entry = makeEntry("short", Method::Stored, 0, 0, 0, 0);
+         auto entry = namedEntry("short");
          entry->nameLength = 6;
          appendEntry(writer, std::move(entry));
        }},
@@ -186,24 +149,20 @@ TEST(WriterFailures, TheLargestCountsStillFit) {
     appendNamedEntries(*writer, 65535);
     ASSERT_EQ(ZipWriterPutCentralDirectory(writer.get()), ZipOk);
     const std::string bytes = viewBytes(*writer);
-    EXPECT_EQ(readLittleEndian16(bytes, bytes.size() - 12), 65535u);
-    EXPECT_EQ(readLittleEndian32(bytes, bytes.size() - 10), bytes.size() - 22);
+    const uint32_t size = static_cast<uint32_t>(bytes.size() - 22);
+    EXPECT_EQ(endRecordFields(bytes, size), (Fields{kEndSignature, 0, 0, 65535, 65535, size, 0, 0}));
   }
-  {
-    SCOPED_TRACE("a name, an extra field and a comment of 65535 bytes each");
-    static std::string comment(65535, 'c');
-    auto writer = memoryWriter(1024);
-    auto entry = makeEntry(std::string(65535, 'n'), Method::Stored, 0, 0, 0, 0);
-    entry->extra.reset(new uint8_t[65535]());
-    entry->extraLength = 65535;
-    entry->comment = reinterpret_cast<const uint8_t*>(comment.data());
-    entry->commentLength = 65535;
-    appendEntry(*writer, std::move(entry));
-    ASSERT_EQ(ZipWriterPutCentralDirectory(writer.get()), ZipOk);
-    const std::string bytes = viewBytes(*writer);
-    ASSERT_EQ(bytes.size(), 46u + 3 * 65535 + 22);
-    EXPECT_EQ(readLittleEndian16(bytes, 28), 65535u);
-    EXPECT_EQ(readLittleEndian16(bytes, 30), 65535u);
-    EXPECT_EQ(readLittleEndian16(bytes, 32), 65535u);
-  }
+  SCOPED_TRACE("a name, an extra field and a comment of 65535 bytes each");
+  static std::string comment(65535, 'c');
+  auto writer = memoryWriter(1024);
+  auto entry = namedEntry(std::string(65535, 'n'));
+  entry->extra.reset(new uint8_t[65535]());
+  entry->extraLength = 65535;
+  entry->comment = reinterpret_cast<const uint8_t*>(comment.data());
+  entry->commentLength = 65535;
+  appendEntry(*writer, std::move(entry));
+  ASSERT_EQ(ZipWriterPutCentralDirectory(writer.get()), ZipOk);
+  const std::string bytes = viewBytes(*writer);
+  ASSERT_EQ(bytes.size(), 46u + 3 * 65535 + 22);
+  EXPECT_EQ(centralHeaderFields(bytes, 0), (Fields{kCentralSignature, 0, 0, 0, 0, 0, 0, 0, 0, 0, 65535, 65535, 65535, 0, 0, 0, 0}));
 }

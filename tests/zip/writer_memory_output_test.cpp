@@ -1,7 +1,6 @@
 // The memory output: a page-file mapping that grows to at least twice its size
 // and keeps what was written; the close releases it.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <optional>
 #include <string>
@@ -13,7 +12,7 @@ using namespace writer_test;
 namespace {
 
 // A memory writer of capacity 100 holding 90 known bytes.
-std::unique_ptr<ZipWriter, void (*)(ZipWriter*)> ninetyOfHundred(std::string& written) {
+WriterPointer ninetyOfHundred(std::string& written) {
   auto writer = memoryWriter(100);
   written.clear();
   for (int i = 0; i < 90; ++i) written.push_back(static_cast<char>('A' + i % 26));
@@ -22,50 +21,28 @@ std::unique_ptr<ZipWriter, void (*)(ZipWriter*)> ninetyOfHundred(std::string& wr
   return writer;
 }
 
-// While it lives, no new descriptor can be opened, so no new mapping can be made.
-class NoSpareDescriptors {
- public:
-  NoSpareDescriptors() {
-    getrlimit(RLIMIT_NOFILE, &saved_);
-    rlimit none = saved_;
-    none.rlim_cur = 0;
-    active_ = setrlimit(RLIMIT_NOFILE, &none) == 0;
-  }
-  ~NoSpareDescriptors() { setrlimit(RLIMIT_NOFILE, &saved_); }
-  bool active() const { return active_; }
-
- private:
-  rlimit saved_{};
-  bool active_ = false;
-};
-
 }  // namespace
 
 TEST(WriterMemoryOutput, GrowsToTwiceOrToWhatIsNeeded) {
-  {
-    SCOPED_TRACE("a 10-byte write fills the mapping exactly, which grows it to twice its size");
+  struct Row {
+    const char* what;
+    uint32_t length, capacity, capacityAfterOneMore;
+  };
+  for (const Row& row : {Row{"a write that fills the mapping exactly grows it to twice its size", 10, 200, 200},
+                         Row{"a write that needs more than twice gets exactly that; the next byte doubles it", 300, 390,
+                             780}}) {
+    SCOPED_TRACE(row.what);
     std::string expected;
     auto writer = ninetyOfHundred(expected);
-    const std::string more(10, 'z');
-    EXPECT_EQ(ZipWriterSinkWrite(writer.get(), more.data(), 10), 10u);
-    EXPECT_EQ(writer->capacity, 200u);
-    EXPECT_EQ(writer->used, 100u);
+    const std::string more(row.length, 'z');
+    EXPECT_EQ(ZipWriterSinkWrite(writer.get(), more.data(), row.length), row.length);
+    EXPECT_EQ(writer->capacity, row.capacity);
+    EXPECT_EQ(writer->used, 90 + row.length);
     EXPECT_EQ(viewBytes(*writer), expected + more) << "the old bytes moved into the new mapping";
-    EXPECT_EQ(writer->lastError, 0);
-  }
-  {
-    SCOPED_TRACE("a 300-byte write needs more than twice: exactly 390");
-    std::string expected;
-    auto writer = ninetyOfHundred(expected);
-    const std::string more(300, 'q');
-    EXPECT_EQ(ZipWriterSinkWrite(writer.get(), more.data(), 300), 300u);
-    EXPECT_EQ(writer->capacity, 390u);
-    EXPECT_EQ(writer->used, 390u);
-    EXPECT_EQ(viewBytes(*writer), expected + more);
-    SCOPED_TRACE("the next byte finds it full and doubles it");
     EXPECT_EQ(ZipWriterSinkWrite(writer.get(), "!", 1), 1u);
-    EXPECT_EQ(writer->capacity, 780u);
+    EXPECT_EQ(writer->capacity, row.capacityAfterOneMore);
     EXPECT_EQ(viewBytes(*writer), expected + more + "!");
+    EXPECT_EQ(writer->lastError, 0);
   }
 }
 
@@ -74,15 +51,15 @@ TEST(WriterMemoryOutput, ADirectoryLargerThanTheMappingGrowsIt) {
   std::string names;
   for (int i = 0; i < 50; ++i) {
     const std::string name = "folder/file" + std::to_string(i) + ".bin";
-    appendEntry(*writer, makeEntry(name, Method::Stored, 0, 0, 0, 0));
+    appendEntry(*writer, namedEntry(name));
     names += name;
   }
   ASSERT_EQ(ZipWriterPutCentralDirectory(writer.get()), ZipOk);
-  const uint32_t expectedSize = 50 * 46 + static_cast<uint32_t>(names.size()) + 22;
-  EXPECT_EQ(writer->used, expectedSize);
-  EXPECT_GT(writer->capacity, expectedSize);
+  const uint32_t directorySize = 50 * 46 + static_cast<uint32_t>(names.size());
+  EXPECT_EQ(writer->used, directorySize + 22);
+  EXPECT_GT(writer->capacity, directorySize + 22);
   const std::string bytes = viewBytes(*writer);
-  EXPECT_EQ(readLittleEndian16(bytes, bytes.size() - 12), 50u);
+  EXPECT_EQ(endRecordFields(bytes, directorySize), (Fields{kEndSignature, 0, 0, 50, 50, directorySize, 0, 0}));
   EXPECT_EQ(bytes.substr(46, 18), "folder/file0.bin\x50\x4B");
 }
 
@@ -99,46 +76,36 @@ TEST(WriterMemoryOutput, CloseAndFreeReleaseTheMapping) {
     EXPECT_EQ(writer->mapping, platform::kNoMapping);
     EXPECT_EQ(openDescriptorCount(), before);
   }
-  {
-    SCOPED_TRACE("free without a close");
-    auto writer = memoryWriter(64);
-    appendEntry(*writer, makeEntry("kept", Method::Stored, 0, 0, 0, 0));
-    writer.reset();
-    EXPECT_EQ(openDescriptorCount(), before);
-  }
+  SCOPED_TRACE("free without a close");
+  auto writer = memoryWriter(64);
+  appendEntry(*writer, namedEntry("kept"));
+  writer.reset();
+  EXPECT_EQ(openDescriptorCount(), before);
 }
 
-TEST(WriterMemoryOutput, AMappingThatCannotGrowFailsTheWriteAndTheClose) {
+TEST(WriterMemoryOutput, AFailedGrowthKeepsTheOldMappingAndFailsTheClose) {
   std::string expected;
   auto writer = ninetyOfHundred(expected);
-  appendEntry(*writer, makeEntry("entry.txt", Method::Stored, 0, 0, 0, 0));
-
-  std::optional<NoSpareDescriptors> limit(std::in_place);
+  appendEntry(*writer, namedEntry("entry.txt"));
+  // Without a spare descriptor no new mapping can be made; nothing is checked
+  // until the limit is lifted.
+  std::optional<LoweredLimit> limit(std::in_place, RLIMIT_NOFILE, 0);
   ASSERT_TRUE(limit->active());
-  const uint32_t written = ZipWriterSinkWrite(writer.get(), "0123456789", 10);
+  const uint32_t failed = ZipWriterSinkWrite(writer.get(), "0123456789", 10);
   const int32_t errorAfterWrite = writer->lastError;
+  const uint32_t fits = ZipWriterSinkWrite(writer.get(), "abc", 3);
+  const std::string bytes = viewBytes(*writer);
+  const uint32_t capacity = writer->capacity;
   const ZipResult closed = ZipWriterClose(writer.get());
   limit.reset();
 
-  EXPECT_EQ(written, 0u);
+  EXPECT_EQ(failed, 0u);
   EXPECT_EQ(errorAfterWrite, ZipMapFailed);
-  EXPECT_EQ(closed, ZipExtractFailed);
+  EXPECT_EQ(fits, 3u) << "a write that fits needs no new mapping";
+  EXPECT_EQ(bytes, expected + "abc");
+  EXPECT_EQ(capacity, 100u);
+  EXPECT_EQ(closed, ZipExtractFailed) << "the directory does not fit the old mapping";
   EXPECT_EQ(writer->lastError, ZipMapFailed);
   EXPECT_EQ(writer->entries, nullptr);
   EXPECT_EQ(writer->view, nullptr) << "the old mapping is released by the close all the same";
-}
-
-TEST(WriterMemoryOutput, AFailedGrowthKeepsTheOldMapping) {
-  std::string expected;
-  auto writer = ninetyOfHundred(expected);
-  std::optional<NoSpareDescriptors> limit(std::in_place);
-  ASSERT_TRUE(limit->active());
-  const uint32_t failed = ZipWriterSinkWrite(writer.get(), "0123456789", 10);
-  const uint32_t fits = ZipWriterSinkWrite(writer.get(), "abc", 3);
-  limit.reset();
-
-  EXPECT_EQ(failed, 0u);
-  EXPECT_EQ(fits, 3u) << "a write that fits needs no new mapping";
-  EXPECT_EQ(writer->capacity, 100u);
-  EXPECT_EQ(viewBytes(*writer), expected + "abc");
 }

@@ -1,57 +1,80 @@
-// Builds zip writers directly, the way a writer's owner would: local headers
-// and entry data go through the writer's own output, and each entry waits in
-// the writer's list for its central header.
+// Zip writers built directly, the way a writer's owner would: the local headers
+// and entry data go out first, and each entry waits in the writer's list for its
+// central header. The bytes a finished writer should hold come from ZipBuilder.
 #pragma once
+
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "tests/support/zip_builder.h"
 #include "zip/zip_writer.h"
 
 namespace writer_test {
 
-enum class Method : uint16_t { Stored = 0, Deflate = 8 };
+using testing_support::ZipBuilder;
+using WriterPointer = std::unique_ptr<ZipWriter, void (*)(ZipWriter*)>;
 
-// A writer whose output is a new file at path (the file is open when this returns).
-std::unique_ptr<ZipWriter, void (*)(ZipWriter*)> fileWriter(const std::filesystem::path& path);
-
+// A writer whose output is a new file at path (open when this returns).
+WriterPointer fileWriter(const std::filesystem::path& path);
 // A writer whose output is a fresh page-file mapping of capacity bytes.
-std::unique_ptr<ZipWriter, void (*)(ZipWriter*)> memoryWriter(uint32_t capacity);
-
-// A writer with no output at all.
-std::unique_ptr<ZipWriter, void (*)(ZipWriter*)> writerWithoutOutput();
-
+WriterPointer memoryWriter(uint32_t capacity);
+WriterPointer writerWithoutOutput();
 // A kind-2 handle that takes over the writer.
-ZipReaderHandle* writerHandle(std::unique_ptr<ZipWriter, void (*)(ZipWriter*)> writer);
+ZipReaderHandle* writerHandle(WriterPointer writer);
 
-// An entry with the given name, method, sizes and local-header offset;
-// modification stamp 2024-05-17 12:30:10, external attributes 0x20.
-std::unique_ptr<ZipWriterEntry> makeEntry(const std::string& name, Method method, uint32_t crc, uint32_t compressedSize,
-                                          uint32_t uncompressedSize, uint32_t localHeaderOffset);
-
-// Puts the entry at the end of the writer's list.
+// An entry with this name and every header field 0.
+std::unique_ptr<ZipWriterEntry> namedEntry(const std::string& name);
 void appendEntry(ZipWriter& writer, std::unique_ptr<ZipWriterEntry> entry);
-
-// Appends count stored, empty entries named n0, n1, ... (in one pass, however many).
+// Appends count entries named n0, n1, ... (in one pass, however many).
 void appendNamedEntries(ZipWriter& writer, int count);
 
-// Writes a local header and the entry's data (stored or raw deflate) through
-// the writer's sink, advances the position, and appends the matching entry.
-// Fails the current test when the sink refuses a byte.
-ZipWriterEntry& addEntry(ZipWriter& writer, const std::string& name, const std::string& data, Method method);
+// The builder's archive and where its parts lie.
+struct Built {
+  std::string bytes;
+  testing_support::ZipLayout layout;
+  std::string localPart() const { return bytes.substr(0, layout.centralDirectory); }
+  std::string directory() const { return bytes.substr(layout.centralDirectory); }
+};
+Built build(const ZipBuilder& zip);
 
-std::string rawDeflate(const std::string& data);
-uint32_t crcOf(const std::string& data);
+// Appends one entry per builder entry, filled as the builder's central header
+// describes it. Extra fields are copied; comments point into the builder's entries.
+void appendEntriesOf(ZipWriter& writer, ZipBuilder& zip, const Built& built);
 
-uint16_t readLittleEndian16(const std::string& bytes, size_t at);
-uint32_t readLittleEndian32(const std::string& bytes, size_t at);
+// The fields of a record at `at`, each as wide as the zip format has it.
+using Fields = std::vector<uint32_t>;
+Fields centralHeaderFields(const std::string& bytes, size_t at);
+Fields endRecordFields(const std::string& bytes, size_t at);
+constexpr uint32_t kCentralSignature = 0x02014B50;
+constexpr uint32_t kEndSignature = 0x06054B50;
 
 // The memory output's bytes so far.
 std::string viewBytes(const ZipWriter& writer);
 
 // How many descriptors the process holds open: a leaked mapping shows here.
 size_t openDescriptorCount();
+
+// Lowers a resource limit of this process while it lives. Writes past a lowered
+// file-size limit fail with EFBIG instead of raising SIGXFSZ.
+class LoweredLimit {
+ public:
+  LoweredLimit(decltype(RLIMIT_NOFILE) resource, rlim_t value);
+  ~LoweredLimit();
+  LoweredLimit(const LoweredLimit&) = delete;
+  LoweredLimit& operator=(const LoweredLimit&) = delete;
+  bool active() const { return active_; }
+
+ private:
+  decltype(RLIMIT_NOFILE) resource_;
+  rlimit saved_{};
+  sighandler_t previousHandler_;
+  bool active_ = false;
+};
 
 }  // namespace writer_test
