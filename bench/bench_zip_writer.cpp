@@ -27,6 +27,21 @@ void put32(std::string& out, uint32_t value) {
 
 }  // namespace
 
+// The fields the local and the central header share, from the version needed
+// to the extra field length.
+void ZipArchiveWriter::putSharedFields(std::string& out, const CentralEntry& entry) {
+  put16(out, kVersion);
+  put16(out, 0);  // flags
+  put16(out, entry.method);
+  put16(out, kDosTime);
+  put16(out, kDosDate);
+  put32(out, entry.crc);
+  put32(out, entry.compressedSize);
+  put32(out, entry.size);
+  put16(out, static_cast<uint32_t>(entry.name.size()));
+  put16(out, 0);  // extra field length
+}
+
 DeflatedData deflateRaw(const std::string& content) {
   DeflatedData result;
   result.size = static_cast<uint32_t>(content.size());
@@ -70,16 +85,7 @@ void ZipArchiveWriter::addEntry(CentralEntry entry, const std::string& data) {
   entry.localHeaderOffset = static_cast<uint32_t>(offset_);
   std::string header;
   put32(header, 0x04034B50);
-  put16(header, kVersion);
-  put16(header, 0);  // flags
-  put16(header, entry.method);
-  put16(header, kDosTime);
-  put16(header, kDosDate);
-  put32(header, entry.crc);
-  put32(header, entry.compressedSize);
-  put32(header, entry.size);
-  put16(header, static_cast<uint32_t>(entry.name.size()));
-  put16(header, 0);  // extra field length
+  putSharedFields(header, entry);
   header += entry.name;
   out_.write(header.data(), static_cast<std::streamsize>(header.size()));
   out_.write(data.data(), static_cast<std::streamsize>(data.size()));
@@ -93,16 +99,7 @@ void ZipArchiveWriter::finish() {
   for (const CentralEntry& entry : entries_) {
     put32(directory, 0x02014B50);
     put16(directory, kMadeByUnix);
-    put16(directory, kVersion);
-    put16(directory, 0);  // flags
-    put16(directory, entry.method);
-    put16(directory, kDosTime);
-    put16(directory, kDosDate);
-    put32(directory, entry.crc);
-    put32(directory, entry.compressedSize);
-    put32(directory, entry.size);
-    put16(directory, static_cast<uint32_t>(entry.name.size()));
-    put16(directory, 0);  // extra field length
+    putSharedFields(directory, entry);
     put16(directory, 0);  // comment length
     put16(directory, 0);  // disk number start
     put16(directory, 0);  // internal attributes

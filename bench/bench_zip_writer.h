@@ -42,6 +42,7 @@ class ZipArchiveWriter {
   };
 
   void addEntry(CentralEntry entry, const std::string& data);
+  static void putSharedFields(std::string& out, const CentralEntry& entry);
 
   std::ofstream out_;
   std::filesystem::path path_;
