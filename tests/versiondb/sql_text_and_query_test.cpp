@@ -6,6 +6,7 @@
 
 #include "tests/support/sqlite_test_database.h"
 #include "tests/support/temp_folder.h"
+#include "tests/versiondb/thrown_by.h"
 #include "versiondb/versiondb.h"
 
 using testing_support::SqliteFile;
@@ -35,21 +36,12 @@ TEST(SqlText, FormatsWithTheLibraryAndReplacesItsText) {
   EXPECT_EQ(sql.text, nullptr);
   sql.format("select v_sversion from autoupdate");
   EXPECT_STREQ(sql.text, "select v_sversion from autoupdate");
-  {
-    SCOPED_TRACE("a null argument for %s gives empty quotes");
-    sql.format("update autoupdate set v_sbakversion='%s'", static_cast<const char*>(nullptr));
-    EXPECT_STREQ(sql.text, "update autoupdate set v_sbakversion=''");
-  }
-  {
-    SCOPED_TRACE("%q doubles quotes");
-    sql.format("update autoupdate set v_sversion='%q'", "1.2'3");
-    EXPECT_STREQ(sql.text, "update autoupdate set v_sversion='1.2''3'");
-  }
-  {
-    SCOPED_TRACE("numbers");
-    sql.format("%d-%s", -12, "x");
-    EXPECT_STREQ(sql.text, "-12-x");
-  }
+  sql.format("update autoupdate set v_sbakversion='%s'", static_cast<const char*>(nullptr));
+  EXPECT_STREQ(sql.text, "update autoupdate set v_sbakversion=''") << "a null argument for %s gives empty quotes";
+  sql.format("update autoupdate set v_sversion='%q'", "1.2'3");
+  EXPECT_STREQ(sql.text, "update autoupdate set v_sversion='1.2''3'") << "%q doubles quotes";
+  sql.format("%d-%s", -12, "x");
+  EXPECT_STREQ(sql.text, "-12-x");
   // Leak checking under the sanitizer shows that each replaced text was freed.
 }
 
@@ -87,28 +79,14 @@ TEST(SqlQuery, ColumnReadsRefuseAMissingStatementOrColumn) {
   TempFolder temp;
   SqliteFile file(temp / "a.db");
   CSqlQuery noStatement(file.handle(), nullptr, true, 0, true);
-  for (int pass = 0; pass < 2; ++pass) {
-    SCOPED_TRACE(pass == 0 ? "text" : "int");
-    try {
-      if (pass == 0) noStatement.firstColumnText();
-      else noStatement.firstColumnInt();
-      ADD_FAILURE() << "no exception";
-    } catch (const CSqlException& failure) {
-      EXPECT_EQ(failure.code, 1000);
-      EXPECT_STREQ(failure.message, "SQLDB_ERROR[1000]: Null Virtual Machine pointer");
-    }
-  }
-
   CSqlQuery noColumn = stepOnce(file.handle(), "create table t(a)");
   EXPECT_EQ(noColumn.columnCount, 0);
-  for (int pass = 0; pass < 2; ++pass) {
-    SCOPED_TRACE(pass == 0 ? "text" : "int");
-    try {
-      if (pass == 0) noColumn.firstColumnText();
-      else noColumn.firstColumnInt();
-      ADD_FAILURE() << "no exception";
-    } catch (const CSqlException& failure) {
-      EXPECT_STREQ(failure.message, "SQLDB_ERROR[1000]: Invalid field index requested");
+  for (auto [query, message] : {std::pair{&noStatement, "SQLDB_ERROR[1000]: Null Virtual Machine pointer"},
+                                std::pair{&noColumn, "SQLDB_ERROR[1000]: Invalid field index requested"}}) {
+    for (const CSqlException& failure : {thrownBy([q = query] { q->firstColumnText(); }),
+                                         thrownBy([q = query] { q->firstColumnInt(); })}) {
+      EXPECT_EQ(failure.code, 1000);
+      EXPECT_STREQ(failure.message, message);
     }
   }
   EXPECT_NE(noColumn.statement, nullptr);
