@@ -52,38 +52,26 @@ TEST(ClientDataPath, AUserFolderInAnotherScriptStaysWholeAndGrowsInUtf8) {
 }
 
 TEST(ClientDataPath, AnOverLongRoamingFolderFailsInsteadOfCuttingThePath) {
-  std::string longFolder = "/" + std::string(480, 'r');
-  setenv("XDG_CONFIG_HOME", longFolder.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", ("/" + std::string(480, 'r')).c_str(), 1);
+  auto folder = getClientDataFolder();
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(std::u16string(folder.get()).size(), 481u + 22u) << "the folder itself still fits its heap string";
   {
-    SCOPED_TRACE("the folder itself still fits its heap string");
-    auto folder = getClientDataFolder();
-    ASSERT_NE(folder, nullptr);
-    EXPECT_EQ(std::u16string(folder.get()).size(), 481u + 22u);
-  }
-  {
-    SCOPED_TRACE("the joined path does not fit 512 units");
-    char16_t path[kPathBufferLength] = {u'x'};
-    EXPECT_FALSE(appendClientDataPath(path, u"downsmallversion"));
-    EXPECT_EQ(path[0], 0);
-  }
-  {
-    SCOPED_TRACE("exactly 511 units fit");
+    SCOPED_TRACE("exactly 511 units fit, one more does not and leaves the path empty");
+    const std::u16string name(511 - 481 - 22 - 1, u'n');
     char16_t path[kPathBufferLength] = {};
-    std::u16string name(511 - 481 - 22 - 1, u'n');
     ASSERT_TRUE(appendClientDataPath(path, name.c_str()));
     EXPECT_EQ(std::u16string(path).size(), 511u);
-    char16_t again[kPathBufferLength] = {};
+    char16_t again[kPathBufferLength] = {u'x'};
     EXPECT_FALSE(appendClientDataPath(again, (name + u"n").c_str()));
+    EXPECT_EQ(again[0], 0);
   }
-  {
-    SCOPED_TRACE("a roaming folder beyond the platform's buffer cannot be told");
-    std::string tooLong = "/" + std::string(600, 'r');
-    setenv("XDG_CONFIG_HOME", tooLong.c_str(), 1);
-    EXPECT_EQ(getClientDataFolder(), nullptr);
-    char16_t path[kPathBufferLength] = {u'x'};
-    EXPECT_FALSE(appendClientDataPath(path, u"baksrcfile"));
-    EXPECT_EQ(path[0], 0);
-  }
+  SCOPED_TRACE("a roaming folder beyond the platform's buffer cannot be told");
+  setenv("XDG_CONFIG_HOME", ("/" + std::string(600, 'r')).c_str(), 1);
+  EXPECT_EQ(getClientDataFolder(), nullptr);
+  char16_t path[kPathBufferLength] = {u'x'};
+  EXPECT_FALSE(appendClientDataPath(path, u"baksrcfile"));
+  EXPECT_EQ(path[0], 0);
 }
 
 TEST(ModuleFolderPath, IsTheExecutablesFolderWithItsSeparator) {
@@ -99,38 +87,37 @@ TEST(ModuleFolderPath, IsTheExecutablesFolderWithItsSeparator) {
   EXPECT_EQ(full[0], 0);
 }
 
-TEST(TextConversion, NarrowToWide) {
-  char16_t buffer[128];
-  std::fill(std::begin(buffer), std::end(buffer), u'#');
-  EXPECT_FALSE(narrowToWide("", buffer, 128));
-  EXPECT_EQ(buffer[0], u'#');
-
-  EXPECT_TRUE(narrowToWide("downupdatefile", buffer, 128));
-  EXPECT_EQ(std::u16string(buffer), u"downupdatefile");
-  EXPECT_EQ(buffer[14], 0);
-
-  EXPECT_TRUE(narrowToWide("Grüße", buffer, 128));
-  EXPECT_EQ(std::u16string(buffer), u"Grüße");
-  // A byte that does not decode becomes its lone low surrogate.
-  EXPECT_TRUE(narrowToWide("caf\xe9", buffer, 128));
-  EXPECT_EQ(std::u16string(buffer), u"caf\xDCE9");
-
-  char16_t small[5];
-  EXPECT_FALSE(narrowToWide("downupdatefile", small, 5));
-}
-
-TEST(TextConversion, WideToNarrow) {
-  char buffer[64];
-  EXPECT_TRUE(wideToNarrow(u"", buffer, sizeof buffer));
-  EXPECT_EQ(buffer[0], 0);
-  EXPECT_TRUE(wideToNarrow(u"C:\\Users\\ann\\usr000.db", buffer, sizeof buffer));
-  EXPECT_EQ(std::string(buffer), "C:\\Users\\ann\\usr000.db");
-  EXPECT_TRUE(wideToNarrow(u"\U0001F600\xD800x", buffer, sizeof buffer));
-  EXPECT_EQ(std::string(buffer), "\xF0\x9F\x98\x80\xEF\xBF\xBDx");
-  // Only U+DC80 to U+DCFF stand for bytes.
-  EXPECT_TRUE(wideToNarrow(u"caf\xDCE9\xDC7F", buffer, sizeof buffer));
-  EXPECT_EQ(std::string(buffer), "caf\xE9\xEF\xBF\xBD");
-  char small[4] = {'a', 'b', 'c', 'd'};
-  EXPECT_FALSE(wideToNarrow(u"abcd", small, sizeof small));
-  EXPECT_EQ(small[0], 0);
+TEST(TextConversion, BothWaysWithinTheirBuffers) {
+  struct ToWide {
+    const char* source;
+    size_t capacity;
+    const char16_t* expected;  // null: refused, the buffer untouched
+  };
+  for (const ToWide& row : {ToWide{"", 128, nullptr}, ToWide{"downupdatefile", 15, u"downupdatefile"},
+                            ToWide{"downupdatefile", 14, nullptr}, ToWide{"Grüße", 128, u"Grüße"},
+                            // a byte that does not decode becomes its lone low surrogate
+                            ToWide{"caf\xe9", 128, u"caf\xDCE9"}}) {
+    SCOPED_TRACE(std::string(row.source) + " in " + std::to_string(row.capacity));
+    char16_t buffer[128];
+    std::fill(std::begin(buffer), std::end(buffer), u'#');
+    EXPECT_EQ(narrowToWide(row.source, buffer, row.capacity), row.expected != nullptr);
+    const std::u16string expected = row.expected ? std::u16string(row.expected) + u'\0' : u"#";
+    EXPECT_EQ(std::u16string(buffer, expected.size()), expected);
+  }
+  struct ToNarrow {
+    const char16_t* source;
+    size_t capacity;
+    const char* expected;  // null: refused, the buffer emptied
+  };
+  for (const ToNarrow& row : {ToNarrow{u"", 64, ""}, ToNarrow{u"C:\\Users\\ann\\usr000.db", 64, "C:\\Users\\ann\\usr000.db"},
+                              ToNarrow{u"\U0001F600\xD800x", 64, "\xF0\x9F\x98\x80\xEF\xBF\xBDx"},
+                              // only U+DC80 to U+DCFF stand for bytes
+                              ToNarrow{u"caf\xDCE9\xDC7F", 64, "caf\xE9\xEF\xBF\xBD"}, ToNarrow{u"abc", 4, "abc"},
+                              ToNarrow{u"abcd", 4, nullptr}}) {
+    SCOPED_TRACE(narrow(row.source) + " in " + std::to_string(row.capacity));
+    char buffer[64];
+    std::fill(std::begin(buffer), std::end(buffer), '#');
+    EXPECT_EQ(wideToNarrow(row.source, buffer, row.capacity), row.expected != nullptr);
+    EXPECT_EQ(std::string(buffer), row.expected ? row.expected : "");
+  }
 }

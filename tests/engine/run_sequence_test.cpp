@@ -8,11 +8,11 @@
 
 namespace {
 
-// Records every step it is asked for; one chosen step fails.
+using Calls = std::vector<std::string>;
+
+// Records every step it is asked for; the step whose name starts with `failing` fails.
 class RecordingProcedure : public CAutoUpdateBase {
  public:
-  explicit RecordingProcedure(std::string failing) : failing_(std::move(failing)) {}
-
   bool prepareUpdate() override { return step("prepareUpdate"); }
   bool backupFiles() override { return step("backupFiles"); }
   bool preparePayload() override { return step("preparePayload"); }
@@ -22,54 +22,39 @@ class RecordingProcedure : public CAutoUpdateBase {
   bool restoreLockedFiles() override { return step("restoreLockedFiles"); }
   bool recordOutcome(bool success) override { return step(success ? "recordOutcome(true)" : "recordOutcome(false)"); }
 
-  std::vector<std::string> calls;
+  Calls runWithFailing(const std::string& name) {
+    failing_ = name;
+    calls_.clear();
+    EXPECT_TRUE(runUpdate());
+    return calls_;
+  }
 
  private:
   bool step(const std::string& name) {
-    calls.push_back(name);
+    calls_.push_back(name);
     return name.rfind(failing_, 0) != 0;
   }
   std::string failing_;
+  Calls calls_;
 };
-
-using Calls = std::vector<std::string>;
 
 }  // namespace
 
-TEST(RunSequence, RunsTheMainChainInOrderThenTheClosingSteps) {
-  RecordingProcedure procedure("none");
-  EXPECT_TRUE(procedure.runUpdate());
-  EXPECT_EQ(procedure.calls, (Calls{"prepareUpdate", "backupFiles", "moveLockedFilesAside", "preparePayload",
-                                    "applyUpdate", "recordOutcome(true)", "restoreLockedFiles", "removeWorkFolders"}));
-}
-
 TEST(RunSequence, AFailingStepEndsTheChainAndTheClosingStepsStillRun) {
   const Calls chain{"prepareUpdate", "backupFiles", "moveLockedFilesAside", "preparePayload", "applyUpdate"};
+  auto expected = [&](size_t stepsRun, bool success) {
+    Calls calls(chain.begin(), chain.begin() + static_cast<long>(stepsRun));
+    calls.insert(calls.end(), {success ? "recordOutcome(true)" : "recordOutcome(false)", "restoreLockedFiles",
+                               "removeWorkFolders"});
+    return calls;
+  };
+  // One procedure for every run: the success flag is set afresh each time.
+  RecordingProcedure procedure;
   for (size_t failing = 0; failing < chain.size(); ++failing) {
-    SCOPED_TRACE(chain[failing]);
-    RecordingProcedure procedure(chain[failing]);
-    EXPECT_TRUE(procedure.runUpdate());
-    Calls expected(chain.begin(), chain.begin() + static_cast<long>(failing) + 1);
-    expected.insert(expected.end(), {"recordOutcome(false)", "restoreLockedFiles", "removeWorkFolders"});
-    EXPECT_EQ(procedure.calls, expected);
+    EXPECT_EQ(procedure.runWithFailing(chain[failing]), expected(failing + 1, false)) << chain[failing];
   }
-}
-
-TEST(RunSequence, FailuresOfTheClosingStepsChangeNothing) {
-  for (const char* failing : {"recordOutcome", "restoreLockedFiles", "removeWorkFolders"}) {
-    SCOPED_TRACE(failing);
-    RecordingProcedure procedure(failing);
-    EXPECT_TRUE(procedure.runUpdate());
-    EXPECT_EQ(procedure.calls.size(), 8u);
-    EXPECT_EQ(procedure.calls[5], "recordOutcome(true)");
+  SCOPED_TRACE("failures of the closing steps change nothing");
+  for (const char* failing : {"none", "recordOutcome", "restoreLockedFiles", "removeWorkFolders"}) {
+    EXPECT_EQ(procedure.runWithFailing(failing), expected(chain.size(), true)) << failing;
   }
-}
-
-TEST(RunSequence, TheSuccessFlagIsSetAfreshForEachRun) {
-  RecordingProcedure procedure("applyUpdate");
-  procedure.runUpdate();
-  EXPECT_EQ(procedure.calls[5], "recordOutcome(false)");
-  RecordingProcedure next("none");
-  next.runUpdate();
-  EXPECT_EQ(next.calls[5], "recordOutcome(true)");
 }
