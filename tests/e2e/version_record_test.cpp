@@ -32,11 +32,10 @@ constexpr char kOtherTable[] =
     "create table settings(k text primary key, v text);"
     "insert into settings values('theme', 'dark'), ('quote', 'it''s');";
 
-class VersionRecord : public ::testing::Test {
- protected:
+// One installation, its client database, and runs of "N" on it.
+class PatchRun {
+ public:
   fs::path database() const { return sandbox_.clientDataFolder() / "usr000.db"; }
-
-  void makeDatabase(const std::string& sql) { executeSql(database(), sql); }
 
   Rows versions() const { return queryRows(database(), "select v_sversion, v_sbakversion from autoupdate order by rowid"); }
 
@@ -50,7 +49,7 @@ class VersionRecord : public ::testing::Test {
   }
 
   // A patch folder with one valid archive: the run succeeds.
-  void givePatch() {
+  void givePatch() const {
     fs::path patchFolder = sandbox_.clientDataFolder() / "downsmallversion";
     fs::create_directories(patchFolder);
     TempFolder staging;
@@ -61,7 +60,7 @@ class VersionRecord : public ::testing::Test {
   }
 
   // Runs "N"; without a patch folder the run fails before anything is copied.
-  void runPatch() {
+  void run() const {
     testing_support::RunResult result = sandbox_.run({"N"});
     ASSERT_TRUE(result.exited) << "signal " << result.signal;
     ASSERT_EQ(result.exitCode, 0);
@@ -69,100 +68,74 @@ class VersionRecord : public ::testing::Test {
 
   bool patchWasApplied() const { return fs::exists(sandbox_.installFolder() / "patched.txt"); }
 
+ private:
   UpdaterSandbox sandbox_;
 };
 
 }  // namespace
 
-TEST_F(VersionRecord, SuccessKeepsTheCurrentVersionAsBackup) {
-  makeDatabase(std::string(kVersionTable) + kOtherTable + "insert into autoupdate values('1.2.3', '1.2.2');");
-  Rows before = everythingElse();
-  givePatch();
-  runPatch();
-  EXPECT_TRUE(patchWasApplied());
-  EXPECT_EQ(versions(), (Rows{{"1.2.3", "1.2.3"}}));
-  EXPECT_EQ(everythingElse(), before);
-}
-
-TEST_F(VersionRecord, FailurePutsTheBackupVersionBack) {
-  makeDatabase(std::string(kVersionTable) + kOtherTable + "insert into autoupdate values('1.2.3', '1.2.2');");
-  Rows before = everythingElse();
-  runPatch();
-  EXPECT_FALSE(patchWasApplied());
-  EXPECT_EQ(versions(), (Rows{{"1.2.2", "1.2.2"}}));
-  EXPECT_EQ(everythingElse(), before);
-}
-
-TEST_F(VersionRecord, EveryRowGetsTheFirstRowsValue) {
-  makeDatabase(std::string(kVersionTable) + kOtherTable +
-               "insert into autoupdate values('2.0', '1.0'), ('3.0', '1.5'), (NULL, NULL);");
-  givePatch();
-  runPatch();
-  EXPECT_EQ(versions(), (Rows{{"2.0", "2.0"}, {"3.0", "2.0"}, {std::nullopt, "2.0"}}));
-}
-
-TEST_F(VersionRecord, NullOrMissingValueIsWrittenAsEmptyText) {
-  {
-    SCOPED_TRACE("NULL current version after success");
-    makeDatabase(std::string(kVersionTable) + "insert into autoupdate values(NULL, '1.0'), ('4.0', '3.0');");
-    givePatch();
-    runPatch();
-    EXPECT_EQ(versions(), (Rows{{std::nullopt, ""}, {"4.0", ""}}));
-  }
-  {
-    SCOPED_TRACE("NULL backup version after failure");
-    executeSql(database(), "delete from autoupdate; insert into autoupdate values('1.0', NULL);");
-    runPatch();
-    EXPECT_EQ(versions(), (Rows{{"", std::nullopt}}));
-  }
-  {
-    SCOPED_TRACE("no rows: nothing to change, nothing added");
-    executeSql(database(), "delete from autoupdate;");
-    runPatch();
-    EXPECT_EQ(versions(), Rows{});
+TEST(VersionRecord, SuccessKeepsTheCurrentVersionAsBackupAndFailurePutsTheBackupBack) {
+  struct Row {
+    const char* what;
+    const char* rows;  // inserted into the version table
+    bool patch;        // a patch to apply: the run succeeds
+    Rows expected;
+  };
+  const Row rows[] = {
+      {"success", "('1.2.3', '1.2.2')", true, {{"1.2.3", "1.2.3"}}},
+      {"failure", "('1.2.3', '1.2.2')", false, {{"1.2.2", "1.2.2"}}},
+      {"every row gets the first row's value", "('2.0', '1.0'), ('3.0', '1.5'), (NULL, NULL)", true,
+       {{"2.0", "2.0"}, {"3.0", "2.0"}, {std::nullopt, "2.0"}}},
+      {"a NULL current version is written as empty text", "(NULL, '1.0'), ('4.0', '3.0')", true,
+       {{std::nullopt, ""}, {"4.0", ""}}},
+      {"a NULL backup version is written as empty text", "('1.0', NULL)", false, {{"", std::nullopt}}},
+      {"no rows: nothing to change, nothing added", nullptr, false, {}},
+      {"a value holding quotes is stored exactly", "('1.2''3 beta''; drop table settings; --', '1.0')", true,
+       {{"1.2'3 beta'; drop table settings; --", "1.2'3 beta'; drop table settings; --"}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    PatchRun run;
+    std::string sql = std::string(kVersionTable) + kOtherTable;
+    if (row.rows != nullptr) sql += std::string("insert into autoupdate values") + row.rows + ";";
+    executeSql(run.database(), sql);
+    const Rows before = run.everythingElse();
+    if (row.patch) run.givePatch();
+    run.run();
+    EXPECT_EQ(run.patchWasApplied(), row.patch);
+    EXPECT_EQ(run.versions(), row.expected);
+    EXPECT_EQ(run.everythingElse(), before);
   }
 }
 
-TEST_F(VersionRecord, ValueHoldingQuotesIsStoredExactly) {
-  const std::string hostile = "1.2'3 beta'; drop table settings; --";
-  makeDatabase(std::string(kVersionTable) + kOtherTable);
-  {
-    testing_support::SqliteFile file(database());
-    file.execute("insert into autoupdate values('" + std::string("1.2''3 beta''; drop table settings; --") + "', '1.0')");
-  }
-  ASSERT_EQ(versions(), (Rows{{hostile, "1.0"}}));
-  Rows before = everythingElse();
-  givePatch();
-  runPatch();
-  EXPECT_EQ(versions(), (Rows{{hostile, hostile}}));
-  EXPECT_EQ(everythingElse(), before);
+TEST(VersionRecord, MissingTableIsNeitherWrittenNorCreated) {
+  PatchRun run;
+  executeSql(run.database(), kOtherTable);
+  Rows before = run.everythingElse();
+  run.givePatch();
+  run.run();
+  EXPECT_EQ(run.everythingElse(), before);
+  EXPECT_EQ(queryRows(run.database(), "select name from sqlite_master where name = 'autoupdate'"), Rows{});
 }
 
-TEST_F(VersionRecord, MissingTableIsNeitherWrittenNorCreated) {
-  makeDatabase(kOtherTable);
-  Rows before = everythingElse();
-  givePatch();
-  runPatch();
-  EXPECT_EQ(everythingElse(), before);
-  EXPECT_EQ(queryRows(database(), "select name from sqlite_master where name = 'autoupdate'"), Rows{});
+TEST(VersionRecord, MissingDatabaseIsCreatedEmpty) {
+  PatchRun run;
+  ASSERT_FALSE(fs::exists(run.database()));
+  run.run();
+  ASSERT_TRUE(fs::exists(run.database()));
+  EXPECT_EQ(queryRows(run.database(), "select name from sqlite_master"), Rows{});
 }
 
-TEST_F(VersionRecord, MissingDatabaseIsCreatedEmpty) {
-  ASSERT_FALSE(fs::exists(database()));
-  runPatch();
-  ASSERT_TRUE(fs::exists(database()));
-  EXPECT_EQ(queryRows(database(), "select name from sqlite_master"), Rows{});
-}
-
-TEST_F(VersionRecord, WaitsForAnotherProcessToLetGoOfTheDatabase) {
-  makeDatabase(std::string(kVersionTable) + kOtherTable + "insert into autoupdate values('1.2.3', '1.2.2');");
-  Rows before = everythingElse();
-  DatabaseLockHolder holder(database(), std::chrono::seconds(2));
-  runPatch();
+TEST(VersionRecord, WaitsForAnotherProcessToLetGoOfTheDatabase) {
+  PatchRun run;
+  executeSql(run.database(), std::string(kVersionTable) + kOtherTable + "insert into autoupdate values('1.2.3', '1.2.2');");
+  Rows before = run.everythingElse();
+  DatabaseLockHolder holder(run.database(), std::chrono::seconds(2));
+  run.run();
   ASSERT_TRUE(holder.waitForEnd());
   // Without waiting, the update would have failed with SQLITE_BUSY and written nothing.
-  EXPECT_EQ(versions(), (Rows{{"1.2.2", "1.2.2"}}));
-  EXPECT_EQ(everythingElse(), before);
+  EXPECT_EQ(run.versions(), (Rows{{"1.2.2", "1.2.2"}}));
+  EXPECT_EQ(run.everythingElse(), before);
 }
 
 // ---- the result, which the run itself ignores
@@ -193,36 +166,22 @@ TEST(VersionRecordResult, TrueOnlyWhenTheUpdateRanAndTheDatabaseClosed) {
   fs::path clientData = roaming / "quillet" / "WindowsClient";
   fs::path database = clientData / "usr000.db";
   CAutoInstallPatch patch;
-  {
-    SCOPED_TRACE("no client data folder: the open fails, nothing is created");
-    EXPECT_FALSE(patch.recordOutcome(true));
-    EXPECT_FALSE(fs::exists(clientData));
-  }
+  EXPECT_FALSE(patch.recordOutcome(true)) << "no client data folder: the open fails";
+  EXPECT_FALSE(fs::exists(clientData)) << "and creates nothing";
   fs::create_directories(clientData);
-  {
-    SCOPED_TRACE("no table");
-    EXPECT_FALSE(patch.recordOutcome(true));
-    EXPECT_TRUE(fs::exists(database));
-  }
+  EXPECT_FALSE(patch.recordOutcome(true)) << "no table";
+  EXPECT_TRUE(fs::exists(database));
   executeSql(database, kVersionTable);
-  {
-    SCOPED_TRACE("table without rows");
-    EXPECT_TRUE(patch.recordOutcome(false));
-    EXPECT_EQ(queryRows(database, "select * from autoupdate"), Rows{});
-  }
+  EXPECT_TRUE(patch.recordOutcome(false)) << "a table without rows";
+  EXPECT_EQ(queryRows(database, "select * from autoupdate"), Rows{});
   executeSql(database, "insert into autoupdate values('5', '4')");
-  {
-    SCOPED_TRACE("one row");
-    EXPECT_TRUE(patch.recordOutcome(true));
-    EXPECT_EQ(queryRows(database, "select * from autoupdate"), (Rows{{"5", "5"}}));
-  }
-  {
-    SCOPED_TRACE("a column the client dropped: the select fails");
-    executeSql(database, "drop table autoupdate; create table autoupdate(v_sversion text); insert into autoupdate values('6')");
-    EXPECT_FALSE(patch.recordOutcome(false));
-    EXPECT_FALSE(patch.recordOutcome(true));
-    EXPECT_EQ(queryRows(database, "select * from autoupdate"), (Rows{{"6"}}));
-  }
+  EXPECT_TRUE(patch.recordOutcome(true)) << "one row";
+  EXPECT_EQ(queryRows(database, "select * from autoupdate"), (Rows{{"5", "5"}}));
+  // A column the client dropped: the select fails.
+  executeSql(database, "drop table autoupdate; create table autoupdate(v_sversion text); insert into autoupdate values('6')");
+  EXPECT_FALSE(patch.recordOutcome(false));
+  EXPECT_FALSE(patch.recordOutcome(true));
+  EXPECT_EQ(queryRows(database, "select * from autoupdate"), (Rows{{"6"}}));
 }
 
 TEST(VersionRecordResult, PathTooLongForTheNarrowBufferTouchesNoDatabase) {
