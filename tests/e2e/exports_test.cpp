@@ -21,22 +21,17 @@ struct DynamicSymbol {
 };
 
 std::vector<DynamicSymbol> definedDynamicSymbols(const std::string& binary) {
-  std::string command = "nm -D --defined-only '" + binary + "' 2>&1";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  EXPECT_NE(pipe, nullptr);
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("nm -D --defined-only '" + binary + "' 2>&1").c_str(), "r"), pclose);
   std::vector<DynamicSymbol> symbols;
-  if (!pipe) return symbols;
   std::array<char, 4096> line{};
-  while (fgets(line.data(), static_cast<int>(line.size()), pipe.get())) {
+  while (pipe && fgets(line.data(), static_cast<int>(line.size()), pipe.get())) {
     std::istringstream fields(line.data());
     std::string address, type, name;
     fields >> address >> type >> name;
     EXPECT_FALSE(name.empty()) << "unexpected nm output: " << line.data();
-    if (name.empty()) continue;
-    symbols.push_back({type[0], name});
+    if (!name.empty()) symbols.push_back({type[0], name});
   }
-  int status = pclose(pipe.release());
-  EXPECT_EQ(status, 0) << "nm failed";
+  EXPECT_EQ(pipe ? pclose(pipe.release()) : -1, 0) << "nm failed";
   return symbols;
 }
 
@@ -45,8 +40,6 @@ std::string demangle(const std::string& name) {
   std::unique_ptr<char, void (*)(void*)> text(abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status), std::free);
   return status == 0 && text ? std::string(text.get()) : name;
 }
-
-bool startsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
 // Symbols the linker, the C runtime or the sanitizer runtime put into an
 // executable's dynamic table whatever the program is.
@@ -59,7 +52,7 @@ bool isRuntimeSymbol(const std::string& name) {
   // executable only holds a copy of (std::cout, stderr, ...).
   if (name.find('@') != std::string::npos) return true;
   for (const char* prefix : {"__asan_", "__ubsan_", "__lsan_", "__sanitizer_"}) {
-    if (startsWith(name, prefix)) return true;
+    if (name.rfind(prefix, 0) == 0) return true;
   }
   // Instantiations of the standard library's templates (std:: in any of its
   // mangled abbreviations, __gnu_cxx::), which the checking build may publish
