@@ -1,14 +1,19 @@
-// The central directory and end record that finishing writes, byte for byte
-// as ZipBuilder lays them out for the same entries.
+// The central directory and end record that finishing writes: byte for byte
+// what ZipBuilder lays out for the same entries, and an archive that the unzip
+// tool tests clean and extracts whole.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "tests/support/temp_folder.h"
+#include "tests/support/updater_sandbox.h"
 #include "tests/zip/writer_test_support.h"
 
 using namespace writer_test;
+using testing_support::kZipStored;
 using testing_support::readFile;
+using testing_support::runProgram;
 using testing_support::TempFolder;
 
 TEST(WriterFinishing, NoEntriesWritesOnlyTheEndRecord) {
@@ -28,15 +33,14 @@ TEST(WriterFinishing, NoEntriesWritesOnlyTheEndRecord) {
 
 TEST(WriterFinishing, TwoShortNamesMakeA104ByteDirectory) {
   ZipBuilder zip;
-  zip.addFile("a.txt", "0123456789", testing_support::kZipStored).addFile("dir/b.t", std::string(50, 'b'));
+  zip.addFile("a.txt", "0123456789", kZipStored).addFile("dir/b.t", std::string(50, 'b'));
   zip.entry(0).externalAttributes = 0x20;
   zip.entry(1).versionMadeBy = 0x031E;
   zip.endRecord().centralOffset = 307;
-  const Built built = build(zip);
   auto writer = memoryWriter(4096);
   writer->offsetBase = 7;
   writer->position = 300;
-  appendEntriesOf(*writer, zip, built);
+  const Built built = appendEntriesOf(*writer, zip);
 
   ASSERT_EQ(ZipWriterPutCentralDirectory(writer.get()), ZipOk);
   EXPECT_EQ(writer->entries, nullptr) << "the list is empty afterwards";
@@ -54,18 +58,48 @@ TEST(WriterFinishing, ExtraFieldAndCommentFollowTheName) {
   zip.entry(0).centralExtra = std::string("\xCA\xFE\0\0", 4);
   // The comments belong to the caller: finishing must neither free nor keep them.
   zip.entry(0).comment = zip.entry(1).comment = "shared note";
-  const Built built = build(zip);
   auto writer = memoryWriter(256);
-  appendEntriesOf(*writer, zip, built);
+  const Built built = appendEntriesOf(*writer, zip);
   writer->position = static_cast<uint32_t>(built.layout.centralDirectory);
 
   ASSERT_EQ(ZipWriterPutCentralDirectory(writer.get()), ZipOk);
   const std::string bytes = viewBytes(*writer);
-  const size_t second = 46 + 1 + 4 + 11, third = second + 46 + 1 + 11;
+  const size_t third = (46 + 1 + 4 + 11) + (46 + 1 + 11);
   ASSERT_EQ(bytes.size(), third + 46 + 1 + 22);
   EXPECT_EQ(bytes, built.directory());
   EXPECT_EQ(bytes.substr(46, 1 + 4 + 11), std::string("x\xCA\xFE\0\0shared note", 16));
-  SCOPED_TRACE("an entry with neither extra field nor comment still counts as written");
-  EXPECT_EQ(bytes.substr(third + 46, 1), "z");
+  EXPECT_EQ(bytes.substr(third + 46, 1), "z") << "an entry with neither extra field nor comment still counts";
   EXPECT_EQ(zip.entry(1).comment, "shared note");
+}
+
+TEST(WriterFinishing, UnzipAcceptsTheArchiveAndGivesBackEveryEntry) {
+  std::mt19937 generator(20240517);
+  std::string manual, random(70000, '\0');
+  for (int i = 0; i < 2000; ++i) manual += "line " + std::to_string(i) + " of the manual, compressible\n";
+  for (char& byte : random) byte = static_cast<char>(generator());
+  ZipBuilder zip;
+  zip.addFolder("docs/").addFile("readme.txt", "stored text\r\nsecond line\r\n", kZipStored);
+  zip.addFile("docs/manual.txt", manual).addFile("data.bin", random);
+  zip.addFile("empty.txt", "", kZipStored).addFile("raw.bin", random.substr(0, 5000), kZipStored);
+  zip.entry(1).comment = "entry comment";
+
+  TempFolder folder;
+  const auto archive = folder / "round.zip";
+  auto writer = fileWriter(archive);
+  const Built built = appendEntriesOf(*writer, zip);
+  const std::string local = built.localPart();
+  ASSERT_EQ(ZipWriterSinkWrite(writer.get(), local.data(), static_cast<uint32_t>(local.size())), local.size());
+  writer->position = static_cast<uint32_t>(local.size());
+  LastWriterResult = -1;
+  EXPECT_EQ(ZipHandleClose(writerHandle(std::move(writer))), ZipOk);
+  EXPECT_EQ(LastWriterResult, ZipOk);
+  EXPECT_EQ(readFile(archive), built.bytes);
+
+  const auto tested = runProgram("/usr/bin/unzip", {"-tq", archive.string()}, {}, folder.path());
+  EXPECT_TRUE(tested.exited && tested.exitCode == 0) << "unzip -t found errors";
+  const auto out = folder / "out";
+  const auto extracted = runProgram("/usr/bin/unzip", {"-q", archive.string(), "-d", out.string()}, {}, folder.path());
+  ASSERT_TRUE(extracted.exited && extracted.exitCode == 0);
+  EXPECT_TRUE(std::filesystem::is_directory(out / "docs"));
+  for (size_t i = 1; i < zip.entryCount(); ++i) EXPECT_EQ(readFile(out / zip.entry(i).name), zip.entry(i).content) << i;
 }

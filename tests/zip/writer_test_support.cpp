@@ -73,20 +73,16 @@ void appendNamedEntries(ZipWriter& writer, int count) {
   for (int i = 0; i < count; ++i, tail = &(*tail)->next) *tail = namedEntry("n" + std::to_string(i));
 }
 
-Built build(const ZipBuilder& zip) {
+Built appendEntriesOf(ZipWriter& writer, ZipBuilder& zip) {
   Built built;
   built.bytes = zip.build(&built.layout);
-  return built;
-}
-
-void appendEntriesOf(ZipWriter& writer, ZipBuilder& zip, const Built& built) {
   for (size_t i = 0; i < zip.entryCount(); ++i) {
     const testing_support::ZipBuilderEntry& from = zip.entry(i);
-    const size_t header = built.layout.centralHeaders[i];
+    const char* header = built.bytes.data() + built.layout.centralHeaders[i];
     auto entry = namedEntry(from.name);
-    std::memcpy(entry->headerImage, built.bytes.data() + header + 4, sizeof entry->headerImage);
-    std::memcpy(entry->diskAndInternal, built.bytes.data() + header + 34, sizeof entry->diskAndInternal);
-    std::memcpy(entry->externalAndOffset, built.bytes.data() + header + 38, sizeof entry->externalAndOffset);
+    std::memcpy(entry->headerImage, header + 4, sizeof entry->headerImage);
+    std::memcpy(entry->diskAndInternal, header + 34, sizeof entry->diskAndInternal);
+    std::memcpy(entry->externalAndOffset, header + 38, sizeof entry->externalAndOffset);
     entry->extraLength = static_cast<uint32_t>(from.centralExtra.size());
     if (!from.centralExtra.empty()) {
       entry->extra.reset(new uint8_t[from.centralExtra.size()]);
@@ -96,10 +92,7 @@ void appendEntriesOf(ZipWriter& writer, ZipBuilder& zip, const Built& built) {
     if (!from.comment.empty()) entry->comment = reinterpret_cast<const uint8_t*>(from.comment.data());
     appendEntry(writer, std::move(entry));
   }
-}
-
-Fields centralHeaderFields(const std::string& bytes, size_t at) {
-  return fieldsAt(bytes, at, {4, 2, 2, 2, 2, 2, 2, 4, 4, 4, 2, 2, 2, 2, 2, 4, 4});
+  return built;
 }
 
 Fields endRecordFields(const std::string& bytes, size_t at) { return fieldsAt(bytes, at, {4, 2, 2, 2, 2, 4, 4, 2}); }

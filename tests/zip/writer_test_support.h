@@ -41,15 +41,14 @@ struct Built {
   std::string localPart() const { return bytes.substr(0, layout.centralDirectory); }
   std::string directory() const { return bytes.substr(layout.centralDirectory); }
 };
-Built build(const ZipBuilder& zip);
 
-// Appends one entry per builder entry, filled as the builder's central header
-// describes it. Extra fields are copied; comments point into the builder's entries.
-void appendEntriesOf(ZipWriter& writer, ZipBuilder& zip, const Built& built);
+// Builds the archive and appends one entry per builder entry, filled as the
+// builder's central header describes it. Extra fields are copied; comments
+// point into the builder's entries.
+Built appendEntriesOf(ZipWriter& writer, ZipBuilder& zip);
 
 // The fields of a record at `at`, each as wide as the zip format has it.
 using Fields = std::vector<uint32_t>;
-Fields centralHeaderFields(const std::string& bytes, size_t at);
 Fields endRecordFields(const std::string& bytes, size_t at);
 constexpr uint32_t kCentralSignature = 0x02014B50;
 constexpr uint32_t kEndSignature = 0x06054B50;
