@@ -87,9 +87,8 @@ TEST(WriterFinishing, UnzipAcceptsTheArchiveAndGivesBackEveryEntry) {
   const auto archive = folder / "round.zip";
   auto writer = fileWriter(archive);
   const Built built = appendEntriesOf(*writer, zip);
-  const std::string local = built.localPart();
-  ASSERT_EQ(ZipWriterSinkWrite(writer.get(), local.data(), static_cast<uint32_t>(local.size())), local.size());
-  writer->position = static_cast<uint32_t>(local.size());
+  writer->position = static_cast<uint32_t>(built.layout.centralDirectory);
+  ASSERT_EQ(ZipWriterSinkWrite(writer.get(), built.bytes.data(), writer->position), writer->position);
   LastWriterResult = -1;
   EXPECT_EQ(ZipHandleClose(writerHandle(std::move(writer))), ZipOk);
   EXPECT_EQ(LastWriterResult, ZipOk);

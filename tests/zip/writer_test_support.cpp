@@ -101,12 +101,6 @@ std::string viewBytes(const ZipWriter& writer) {
   return writer.view ? std::string(reinterpret_cast<const char*>(writer.view), writer.used) : std::string();
 }
 
-size_t openDescriptorCount() {
-  size_t count = 0;
-  for ([[maybe_unused]] const auto& descriptor : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
-  return count;
-}
-
 LoweredLimit::LoweredLimit(decltype(RLIMIT_NOFILE) resource, rlim_t value)
     : resource_(resource), previousHandler_(signal(SIGXFSZ, SIG_IGN)) {
   getrlimit(resource_, &saved_);

@@ -38,7 +38,6 @@ void appendNamedEntries(ZipWriter& writer, int count);
 struct Built {
   std::string bytes;
   testing_support::ZipLayout layout;
-  std::string localPart() const { return bytes.substr(0, layout.centralDirectory); }
   std::string directory() const { return bytes.substr(layout.centralDirectory); }
 };
 
@@ -50,14 +49,10 @@ Built appendEntriesOf(ZipWriter& writer, ZipBuilder& zip);
 // The fields of a record at `at`, each as wide as the zip format has it.
 using Fields = std::vector<uint32_t>;
 Fields endRecordFields(const std::string& bytes, size_t at);
-constexpr uint32_t kCentralSignature = 0x02014B50;
 constexpr uint32_t kEndSignature = 0x06054B50;
 
 // The memory output's bytes so far.
 std::string viewBytes(const ZipWriter& writer);
-
-// How many descriptors the process holds open: a leaked mapping shows here.
-size_t openDescriptorCount();
 
 // Lowers a resource limit of this process while it lives. Writes past a lowered
 // file-size limit fail with EFBIG instead of raising SIGXFSZ.
