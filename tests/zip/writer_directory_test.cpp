@@ -16,7 +16,7 @@ using testing_support::readFile;
 using testing_support::runProgram;
 using testing_support::TempFolder;
 
-TEST(WriterFinishing, NoEntriesWritesOnlyTheEndRecord) {
+TEST(WriterFinishing, NoEntriesWritesOnlyTheEndRecordAndASecondCloseNothing) {
   TempFolder folder;
   auto writer = fileWriter(folder / "empty.zip");
   writer->offsetBase = 0x1000;
@@ -29,6 +29,11 @@ TEST(WriterFinishing, NoEntriesWritesOnlyTheEndRecord) {
   ASSERT_EQ(bytes.size(), 22u);
   EXPECT_EQ(endRecordFields(bytes, 0), (Fields{kEndSignature, 0, 0, 0, 0, 0, 0x1024, 0}))
       << "offset base plus the position where the directory began";
+
+  EXPECT_EQ(ZipWriterClose(writer.get()), ZipOk);
+  EXPECT_EQ(writer->lastError, 0) << "no write was even tried on the released output";
+  EXPECT_EQ(writer->position, 0x24u + 22);
+  EXPECT_EQ(readFile(folder / "empty.zip"), bytes);
 }
 
 TEST(WriterFinishing, TwoShortNamesMakeA104ByteDirectory) {
@@ -49,7 +54,7 @@ TEST(WriterFinishing, TwoShortNamesMakeA104ByteDirectory) {
   ASSERT_EQ(bytes.size(), 104u + 22);
   EXPECT_EQ(bytes, built.directory());
   EXPECT_EQ(endRecordFields(bytes, 104), (Fields{kEndSignature, 0, 0, 2, 2, 104, 307, 0}));
-  EXPECT_EQ(ZipWriterClose(writer.get()), ZipOk) << "already finished: nothing more to write";
+  EXPECT_EQ(ZipWriterClose(writer.get()), ZipOk);
 }
 
 TEST(WriterFinishing, ExtraFieldAndCommentFollowTheName) {

@@ -41,20 +41,6 @@ TEST(WriterFailures, NoOutputWritesNothingAndFailsTheClose) {
   EXPECT_TRUE(writer->finished);
 }
 
-TEST(WriterFailures, ASecondCloseWritesNothing) {
-  TempFolder folder;
-  auto writer = fileWriter(folder / "once.zip");
-  appendNamedEntries(*writer, 2);
-  ASSERT_EQ(ZipWriterClose(writer.get()), ZipOk);
-  const std::string first = readFile(folder / "once.zip");
-  const uint32_t position = writer->position;
-
-  EXPECT_EQ(ZipWriterClose(writer.get()), ZipOk);
-  EXPECT_EQ(writer->lastError, 0) << "no write was even tried on the released output";
-  EXPECT_EQ(writer->position, position);
-  EXPECT_EQ(readFile(folder / "once.zip"), first);
-}
-
 TEST(WriterFailures, AFailedHeaderWriteSkipsTheRestButFreesEverything) {
   {
     SCOPED_TRACE("a file opened for reading refuses every write, through the handle");
