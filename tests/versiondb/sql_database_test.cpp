@@ -39,23 +39,21 @@ class SqlDatabaseTest : public ::testing::Test {
 
 }  // namespace
 
-TEST(SqlDatabase, OpenCreatesAMissingFileButNoFolder) {
+TEST(SqlDatabase, OpenCreatesAMissingFileButNoFolderAndASecondOpenReplacesTheFirst) {
   TempFolder temp;
-  {
-    SCOPED_TRACE("missing file: created, empty");
-    std::string path = (temp / "new.db").string();
-    CSqlDatabase database;
-    database.openFile(path.c_str());
-    EXPECT_NE(database.handle, nullptr);
-    EXPECT_EQ(database.runScalarQuery("select count(*) from sqlite_master"), 0);
-    database.closeFile();
-    EXPECT_EQ(database.handle, nullptr);
-    EXPECT_TRUE(std::filesystem::exists(path));
-  }
-  SCOPED_TRACE("missing folder: SQLITE_CANTOPEN");
-  std::string path = (temp / "missing" / "new.db").string();
   CSqlDatabase database;
-  CSqlException failure = thrownBy([&] { database.openFile(path.c_str()); });
+  database.openFile((temp / "first.db").c_str());
+  EXPECT_NE(database.handle, nullptr);
+  EXPECT_EQ(database.runScalarQuery("select count(*) from sqlite_master"), 0) << "created, empty";
+  database.runStatement("create table one(a)");
+  database.openFile((temp / "second.db").c_str());
+  EXPECT_EQ(database.runScalarQuery("select count(*) from sqlite_master"), 0) << "the second file";
+  database.closeFile();
+  EXPECT_EQ(database.handle, nullptr);
+  EXPECT_TRUE(std::filesystem::exists(temp / "first.db") && std::filesystem::exists(temp / "second.db"));
+
+  SCOPED_TRACE("missing folder: SQLITE_CANTOPEN");
+  CSqlException failure = thrownBy([&] { database.openFile((temp / "missing" / "new.db").c_str()); });
   EXPECT_EQ(failure.code, 14);
   EXPECT_EQ(std::string(failure.message).rfind("SQLITE_CANTOPEN[14]: ", 0), 0u) << failure.message;
   EXPECT_FALSE(std::filesystem::exists(temp / "missing"));
@@ -85,15 +83,6 @@ TEST(SqlDatabase, StartsClosedAndEveryOperationNeedsAnOpenConnection) {
     }
   }
   EXPECT_TRUE(queryRows(path, "select name from sqlite_master").empty());
-}
-
-TEST(SqlDatabase, SecondOpenReplacesTheFirstConnection) {
-  TempFolder temp;
-  CSqlDatabase database;
-  database.openFile((temp / "first.db").c_str());
-  database.runStatement("create table one(a)");
-  database.openFile((temp / "second.db").c_str());
-  EXPECT_EQ(database.runScalarQuery("select count(*) from sqlite_master"), 0);
 }
 
 TEST_F(SqlDatabaseTest, ScalarQueryReadsTheFirstColumnOfTheFirstRow) {
