@@ -1,5 +1,7 @@
 #include "platform/posix/file_tree.h"
 #include "platform/posix/fault_injection.h"
+#include "platform/posix/ntfs_order.h"
+#include "platform/posix/posix_path.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,17 +18,21 @@
 namespace platform::posix {
 namespace {
 
+// In NTFS order, as the listing of the top level comes.
 std::vector<std::string> childrenOf(const std::string& folder, bool& ok) {
-  std::vector<std::string> names;
+  std::vector<std::pair<std::u16string, std::string>> children;
   DIR* directory = opendir(folder.c_str());
   ok = directory != nullptr;
-  if (!ok) return names;
+  if (!ok) return {};
   while (dirent* item = readdir(directory)) {
     std::string name = item->d_name;
-    if (name != "." && name != "..") names.push_back(name);
+    if (name != "." && name != "..") children.emplace_back(fromUtf8(name.data(), name.size()), name);
   }
   closedir(directory);
-  std::sort(names.begin(), names.end());
+  std::sort(children.begin(), children.end(),
+            [](const auto& a, const auto& b) { return ntfsNameOrder(a.first, b.first); });
+  std::vector<std::string> names;
+  for (auto& child : children) names.push_back(std::move(child.second));
   return names;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/ntfs_order.h"
 #include "platform/posix/posix_path.h"
 
 namespace platform {
@@ -18,10 +19,6 @@ struct FolderListing::State {
 };
 
 namespace {
-
-char16_t upperAscii(char16_t unit) {
-  return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
-}
 
 // "*" and "?" as the Windows file patterns use them, letters without case;
 // "*.*" matches every name, with or without a dot.
@@ -35,20 +32,11 @@ bool matchesPattern(const char16_t* name, const char16_t* pattern) {
     }
   }
   if (*name == 0) return false;
-  if (*pattern != u'?' && upperAscii(*pattern) != upperAscii(*name)) return false;
+  if (*pattern != u'?' && posix::upperCaseUnit(*pattern) != posix::upperCaseUnit(*name)) return false;
   return matchesPattern(name + 1, pattern + 1);
 }
 
-// NTFS keeps names in the order of their upper-cased forms, unit by unit.
-bool ntfsOrder(const FolderEntry& a, const FolderEntry& b) {
-  size_t n = std::min(a.name.size(), b.name.size());
-  for (size_t i = 0; i < n; ++i) {
-    char16_t x = upperAscii(a.name[i]);
-    char16_t y = upperAscii(b.name[i]);
-    if (x != y) return x < y;
-  }
-  return a.name.size() < b.name.size();
-}
+bool ntfsOrder(const FolderEntry& a, const FolderEntry& b) { return posix::ntfsNameOrder(a.name, b.name); }
 
 // Folders carry the directory bit; files are normal. Permissions stand in for
 // the read-only bit: a name starting with "." is not hidden here.

@@ -33,7 +33,8 @@ std::vector<std::string> namesOf(const std::vector<platform::FolderEntry>& entri
 TEST(FolderListing, ComesInTheOrderOfUpperCasedNamesWithTheDotEntriesFirst) {
   TempFolder temp;
   // A name holding "\\" is never listed.
-  for (const char* name : {"b.txt", "A.txt", "_under", "a1", ".hidden", "Zeta", "-dash", "sub", "back\\slash"}) {
+  for (const char* name :
+       {"b.txt", "A.txt", "_under", "a1", ".hidden", "Zeta", "-dash", "sub", "back\\slash", "\xc3\x8b", "\xc3\xa9"}) {
     if (std::string(name) == "sub") {
       fs::create_directory(temp / name);
     } else {
@@ -41,9 +42,10 @@ TEST(FolderListing, ComesInTheOrderOfUpperCasedNamesWithTheDotEntriesFirst) {
     }
   }
   auto entries = list(widen(temp.path().string()) + u"\\*.*");
-  // '_' (0x5F) sorts after the upper-cased letters, as NTFS sorts it.
+  // '_' (0x5F) sorts after the upper-cased letters, as NTFS sorts it; so does
+  // \u00e9 (upper-cased \u00c9) before \u00cb.
   EXPECT_EQ(namesOf(entries), (std::vector<std::string>{".", "..", "-dash", ".hidden", "A.txt", "a1", "b.txt", "sub",
-                                                        "Zeta", "_under"}));
+                                                        "Zeta", "_under", "\xc3\xa9", "\xc3\x8b"}));
   for (const auto& entry : entries) {
     SCOPED_TRACE(narrow(entry.name));
     bool folder = entry.name == u"." || entry.name == u".." || entry.name == u"sub";

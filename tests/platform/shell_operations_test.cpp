@@ -92,6 +92,15 @@ TEST(ShellCopy, StopsAtTheFirstFailureAndKeepsWhatWasCopied) {
   EXPECT_NE(shellCopy(temp / "source/*", temp / "target"), 0);
   EXPECT_TRUE(fs::exists(temp / "target/a.txt"));
   EXPECT_FALSE(fs::exists(temp / "target/c.txt"));
+
+  SCOPED_TRACE("a nested folder comes in NTFS order too, upper-cased beyond A-Z: \u00c9 < \u00cb");
+  fs::create_directories(temp / "nested/inner");
+  writeFile(temp / "nested/inner/_u.txt", "u");
+  ASSERT_EQ(mkfifo((temp / "nested/inner/\xc3\xa9.pipe").c_str(), 0600), 0);
+  writeFile(temp / "nested/inner/\xc3\x8b.txt", "e");
+  EXPECT_NE(shellCopy(temp / "nested/*", temp / "nested-target"), 0);
+  EXPECT_TRUE(fs::exists(temp / "nested-target/inner/_u.txt"));
+  EXPECT_FALSE(fs::exists(temp / "nested-target/inner/\xc3\x8b.txt"));
 }
 
 TEST(ShellCopy, RefusesToMixFilesAndFoldersOfOneName) {
