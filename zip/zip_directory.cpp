@@ -36,6 +36,13 @@ ZipDirectory* ZipDirectoryOpen(ZipSource* source) {
     LastOpenResult = ZipBadArgument;
     return nullptr;
   }
+  // A pipe, socket or device has no end to search from, and reading one may
+  // wait for ever for bytes that never come: it fails as it is, unread.
+  if (!source->seekable) {
+    ZipSourceClose(source);
+    LastOpenResult = DirIoError;
+    return nullptr;
+  }
   DirResult result = DirOk;
   uint32_t position = FindEndRecord(source);
   if (position == 0) result = DirIoError;

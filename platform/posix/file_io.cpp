@@ -34,7 +34,9 @@ timespec toTimespec(const FileTime* time) {
 File File::openForReading(const char16_t* path) {
   if (path == nullptr) return File();
   std::string systemPath = posix::systemPath(path);
-  int fd = ::open(systemPath.c_str(), O_RDONLY | O_CLOEXEC);
+  // A FIFO without a writer would hold the open for ever; reads of a FIFO or
+  // device then fail or come back empty rather than wait.
+  int fd = ::open(systemPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return File();
   struct stat info {};
   // Windows cannot open a folder as a file.

@@ -1,5 +1,8 @@
 // Opening archives: the end record search, its tests, and data in front.
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include "tests/zip/zip_test_support.h"
@@ -65,6 +68,24 @@ TEST(ArchiveOpen, FailuresGiveTheLayersOwnCodes) {
   }
   EXPECT_EQ(openResult(folder / "missing.zip", folder.path()), ZipOpenFailed);
   EXPECT_EQ(openResult(folder.path(), folder.path()), ZipOpenFailed) << "a folder is no archive file";
+
+  SCOPED_TRACE("sources that are no disk file fail at once, unread");
+  ASSERT_EQ(::mkfifo((folder / "pipe.zip").c_str(), 0600), 0);
+  EXPECT_EQ(openResult(folder / "pipe.zip", folder.path()), DirIoError) << "no writer";
+  const int writer = ::open((folder / "pipe.zip").c_str(), O_RDWR);
+  ASSERT_GE(writer, 0);
+  EXPECT_EQ(openResult(folder / "pipe.zip", folder.path()), DirIoError) << "a writer that never writes";
+  ::close(writer);
+  EXPECT_EQ(openResult("/dev/zero", folder.path()), DirIoError);
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = (folder / "socket.zip").string();
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  EXPECT_EQ(openResult(folder / "socket.zip", folder.path()), ZipOpenFailed) << "a socket does not open as a file";
+  ::close(listener);
 }
 
 TEST(ArchiveOpen, LongestCommentStillFindsTheEndRecord) {
