@@ -36,6 +36,11 @@ int multiByteToWide(CodePage codePage, const char* src, int srcLength, char16_t*
 // character that the code page lacks becomes its default character.
 int wideToMultiByte(CodePage codePage, const char16_t* src, int srcLength, char* dst, int dstCapacity);
 
+// IsDBCSLeadByteEx: the byte opens a two-byte character of the code page, so
+// the byte after it belongs to that character, even where it looks like "\"
+// or a letter.
+bool isLeadByte(CodePage codePage, char byte);
+
 // The path in the form this system writes paths: on POSIX every "\" becomes "/".
 // For code that hands a path to a library rather than to this layer.
 std::u16string toSystemPathForm(const char16_t* path);
@@ -51,6 +56,9 @@ constexpr uint32_t kAttributeNormal = 0x80;
 
 // PathFileExistsW: a file or a folder of that path exists.
 bool pathExists(const char16_t* path);
+
+// GetFileAttributesW: a folder (not a file) exists under that path.
+bool folderExists(const char16_t* path);
 
 // CreateDirectoryW: creates one folder level; false when it exists already or
 // its parent is missing.

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "zip/ansi_compare.h"
+#include "zip/ansi_names.h"
 #include "zip/name_lookup.h"
 #include "zip/zip_directory.h"
 #include "zip/zip_source.h"
@@ -43,7 +43,8 @@ bool buildIndex(ZipDirectory* directory, CentralIndex& index) {
     size_t start = std::string::npos, length = 0;
     if (ReadCentralEntryInfo(directory, nullptr, nullptr, area, kLookupNameArea) == DirOk) {
       start = index.foldedNames.size();
-      for (; length < kLookupNameArea && area[length] != '\0'; ++length) index.foldedNames += FoldAnsiLetter(area[length]);
+      AnsiNameFolder folder;
+      for (; length < kLookupNameArea && area[length] != '\0'; ++length) index.foldedNames += folder.fold(area[length]);
     }
     nameSpans.emplace_back(start, length);
     r = SeekNextCentralEntry(directory);

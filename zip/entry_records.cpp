@@ -1,7 +1,9 @@
 // Entry records by index and by name.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
+#include "zip/ansi_names.h"
 #include "zip/entry_attributes.h"
 #include "zip/entry_stepping.h"
 #include "zip/entry_stream.h"
@@ -46,7 +48,7 @@ ZipResult ZipReaderGetEntryA(ZipReader* reader, ZipEntryRecordA* record, int32_t
   CentralEntryInfo info;
   char name[ZipMaxPath];
   if (ReadCentralEntryInfo(directory, &info, nullptr, name, ZipMaxPath - 1) != DirOk) return ZipBadLocalHeader;
-  name[ZipMaxPath - 1] = '\0';  // a longer stored name is cut to 259 bytes here
+  name[AnsiCutLength(name, std::min<uint32_t>(info.nameLength, ZipMaxPath - 1), ZipLongestRecordName)] = '\0';
 
   uint32_t variableLength = 0, extraPosition = 0, extraLength = 0;
   if (CheckLocalEntryHeader(directory, variableLength, extraPosition, extraLength) != DirOk) return ZipBadLocalHeader;

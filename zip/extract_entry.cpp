@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "zip/ansi_names.h"
 #include "zip/entry_stepping.h"
 #include "zip/entry_stream.h"
 #include "zip/path_rules.h"
@@ -17,13 +18,6 @@ constexpr uint32_t kCopyBufferSize = 0x4000;
 // Entries larger than that go through a bigger buffer: inflate runs faster into
 // long outputs, and each write carries more.
 constexpr uint32_t kLargeCopyBufferSize = 0x100000;
-// A converted name holds at most this many units, so a stored name this long or longer does not fit.
-constexpr uint32_t kLongestWholeName = ZipMaxPath - 2;
-
-bool endsWithSeparator(const char* name) {
-  size_t length = std::strlen(name);
-  return length > 0 && (name[length - 1] == '/' || name[length - 1] == '\\');
-}
 
 // A relative target is written where the process stands; that must be the root.
 bool currentFolderIsRoot(const char16_t* root) {
@@ -36,11 +30,11 @@ bool currentFolderIsRoot(const char16_t* root) {
   return rest != nullptr && rest[0] == 0;
 }
 
-bool sameText(const char16_t* a, const char16_t* b) {
-  for (; *a != 0 || *b != 0; ++a, ++b) {
-    if (*a != *b) return false;
-  }
-  return true;
+// The root joined with the first length units of relative is a folder.
+bool folderExistsBelow(const char16_t* root, const char16_t* relative, size_t length) {
+  while (length > 0 && IsPathSeparator(relative[length - 1])) --length;
+  char16_t path[ZipMaxPath];
+  return JoinEntryPath(root, relative, length, path) && platform::folderExists(path);
 }
 
 // The folders a file target needs, below the root; false when the target may not be written.
@@ -54,7 +48,7 @@ bool prepareTargetFolders(const char16_t* root, const char16_t* target, char16_t
   } else if (!currentFolderIsRoot(root)) {
     return false;
   }
-  if (relative[0] == 0 || IsUnsafeRelativeName(relative)) return false;
+  if (relative[0] == 0 || IsUnsafeEntryName(relative)) return false;
   // Archives often hold no folder entries: the file's folders are made here.
   size_t last = std::char_traits<char16_t>::length(relative);
   while (last > 0 && !IsPathSeparator(relative[last - 1])) --last;
@@ -62,7 +56,8 @@ bool prepareTargetFolders(const char16_t* root, const char16_t* target, char16_t
     char16_t folder[ZipMaxPath];
     std::memcpy(folder, relative, (last - 1) * sizeof(char16_t));
     folder[last - 1] = 0;
-    if (!sameText(folder, lastFolder)) {
+    // Made for the entry before, unless something has taken it away since.
+    if (!SameEntryName(folder, lastFolder) || !folderExistsBelow(root, folder, last - 1)) {
       CreateDirectoryPath(root, folder);
       std::memcpy(lastFolder, folder, last * sizeof(char16_t));
     }
@@ -90,18 +85,21 @@ ZipResult ZipReader::ExtractEntry(int32_t index, const char16_t* targetPath) {
   // A name the records cannot hold whole (too long, or with a NUL inside)
   // would be written under another, shorter name.
   uint32_t storedLength = directory->current.nameLength;
-  bool nameWhole = storedLength <= kLongestWholeName && std::strlen(record.name) == storedLength;
+  bool nameWhole = storedLength <= ZipLongestRecordName && std::strlen(record.name) == storedLength;
   char16_t name[ZipMaxPath] = {};
   if (nameWhole) {
     nameWhole = platform::multiByteToWide(platform::CodePage::Ansi, record.name, -1, name, ZipMaxPath - 1) != 0;
   }
-  bool folderEntry = (record.attributes & platform::kAttributeDirectory) != 0 || endsWithSeparator(record.name);
+  bool folderEntry = (record.attributes & platform::kAttributeDirectory) != 0 || EndsWithAnsiSeparator(record.name);
   if (folderEntry) {
-    // A folder entry with an unsafe name creates nothing.
-    if (nameWhole && !IsUnsafeRelativeName(name)) CreateDirectoryPath(rootFolder, name);
-    return ZipOk;
+    // A folder entry with an unsafe name creates nothing. A folder that is not
+    // there afterwards (a file holds its name, say) is a failed entry like a
+    // file that could not be created.
+    if (!nameWhole || IsUnsafeEntryName(name)) return ZipOpenFailed;
+    CreateDirectoryPath(rootFolder, name);
+    return folderExistsBelow(rootFolder, name, std::char_traits<char16_t>::length(name)) ? ZipOk : ZipOpenFailed;
   }
-  if (!nameWhole || IsUnsafeRelativeName(name) || !prepareTargetFolders(rootFolder, targetPath, lastFileFolder)) {
+  if (!nameWhole || IsUnsafeEntryName(name) || !prepareTargetFolders(rootFolder, targetPath, lastFileFolder)) {
     return ZipOpenFailed;
   }
 

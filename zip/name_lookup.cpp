@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "zip/ansi_compare.h"
+#include "zip/ansi_names.h"
 #include "zip/central_index.h"
 #include "zip/zip_directory.h"
 
@@ -86,7 +86,8 @@ DirResult SeekCentralEntryByName(ZipDirectory* directory, const char16_t* wanted
 
   char folded[kWantedNameArea];
   size_t length = 0;
-  for (; wanted[length] != '\0'; ++length) folded[length] = FoldAnsiLetter(wanted[length]);
+  AnsiNameFolder folder;
+  for (; wanted[length] != '\0'; ++length) folded[length] = folder.fold(wanted[length]);
   auto found = index->firstByName.find(std::string_view(folded, length));
   if (found == index->firstByName.end()) return index->endResult;  // where the walk ends, nothing moved
   return JumpToIndexedEntry(directory, *index, static_cast<uint32_t>(found->second));

@@ -2,7 +2,6 @@
 #include <cstring>
 #include <string>
 
-#include "zip/path_rules.h"
 #include "zip/zip_directory.h"
 #include "zip/zip_reader.h"
 #include "zip/zip_source.h"
@@ -40,9 +39,11 @@ void toWideRecord(const ZipEntryRecordA& ansi, ZipEntryRecord* record) {
   record->writeTime = ansi.writeTime;
   record->compressedSize = ansi.compressedSize;
   record->uncompressedSize = ansi.uncompressedSize;
-  // Room for 259 units; the last unit of the field is never written.
+  // Room for 259 units; the last unit of the field is never written. The ANSI
+  // name is cut so that it fits; the terminator is set all the same.
   std::memset(record->name, 0, (ZipMaxPath - 1) * sizeof(char16_t));
   platform::multiByteToWide(platform::CodePage::Ansi, ansi.name, -1, record->name, ZipMaxPath - 1);
+  record->name[ZipMaxPath - 2] = 0;
 }
 
 }  // namespace

@@ -8,10 +8,15 @@
 
 struct ZipDirectory;
 
+// The bytes of a stored name that both records hold: the wide record has room
+// for 259 units with the terminator, and no character takes fewer bytes than
+// units. A longer name is cut to this in both, between two characters.
+constexpr uint32_t ZipLongestRecordName = ZipMaxPath - 2;
+
 // The ANSI form of ZipEntryRecord, in the same field order.
 struct ZipEntryRecordA {
   int32_t index;
-  char name[ZipMaxPath];  // as stored, at most 259 bytes, terminated
+  char name[ZipMaxPath];  // as stored, cut to ZipLongestRecordName bytes, terminated
   uint32_t attributes;
   platform::FileTime accessTime;
   platform::FileTime creationTime;

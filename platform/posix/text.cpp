@@ -152,6 +152,10 @@ int wideToMultiByte(CodePage, const char16_t* src, int srcLength, char* dst, int
   return static_cast<int>(narrow.size());
 }
 
+// UTF-8 has no two-byte characters in the Windows sense: no byte of a
+// character ever stands for "\" or a letter.
+bool isLeadByte(CodePage, char) { return false; }
+
 std::u16string toSystemPathForm(const char16_t* path) {
   std::u16string out = path == nullptr ? std::u16string() : std::u16string(path);
   for (char16_t& c : out) {

@@ -17,6 +17,10 @@ int wideToMultiByte(CodePage codePage, const char16_t* src, int srcLength, char*
                              nullptr);
 }
 
+bool isLeadByte(CodePage codePage, char byte) {
+  return codePage == CodePage::Ansi && IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte)) != FALSE;
+}
+
 // Windows takes the updater's paths as they are.
 std::u16string toSystemPathForm(const char16_t* path) { return std::u16string(path); }
 

@@ -89,19 +89,12 @@ TEST_F(ExtractArchive, AnEntryThatDoesNotArriveFailsTheArchive) {
     EXPECT_FALSE(extract(cut, out));
   }
   {
-    SCOPED_TRACE("a name that leads out of the folder");
+    SCOPED_TRACE("a name the name rule refuses");
     fs::path hostile = temp / "hostile.zip";
     makeZip(hostile, {{"fine.txt", "fine"}, {"zz/escaped.txt", "escaped"}});
     ASSERT_EQ(replaceBytes(hostile, "zz/escaped", "../escaped"), 2);
     EXPECT_FALSE(extract(hostile, out));
     EXPECT_FALSE(fs::exists(temp / "escaped.txt"));
-  }
-  {
-    SCOPED_TRACE("an absolute name");
-    fs::path absolute = temp / "absolute.zip";
-    makeZip(absolute, {{"zabs.txt", "abs"}});
-    ASSERT_EQ(replaceBytes(absolute, "zabs.txt", "/abs.txt"), 2);
-    EXPECT_FALSE(extract(absolute, out));
   }
 }
 

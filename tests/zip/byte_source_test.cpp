@@ -1,6 +1,6 @@
 // The buffered byte source keeps the results of one platform read per byte.
 #include "tests/zip/zip_test_support.h"
-#include "zip/ansi_compare.h"
+#include "zip/ansi_names.h"
 #include "zip/zip_source.h"
 
 namespace zip_tests {

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "tests/zip/zip_test_support.h"
+#include "zip/entry_names.h"
 
 namespace zip_tests {
 namespace {
@@ -130,31 +131,77 @@ TEST(Extraction, FoldersComeFromFolderEntriesAndFromFilePaths) {
   EXPECT_EQ(extractLikeTheDriver(folder / "test.zip", root), std::vector<ZipResult>(4, ZipOk));
 }
 
-TEST(Extraction, NothingLandsOutsideTheRoot) {
-  const std::vector<std::string> hostile = {"../x", "a/../../x", "..\\x", "/abs", "C:x", "a:b", "..", "a/..", "\\abs"};
+TEST(Extraction, AFolderEntryThatIsNotThereAfterwardsFails) {
+  TempFolder folder;
+  const auto root = folder / "root";
+  std::filesystem::create_directory(root);
+  writeFile(root / "data", "a file of an earlier archive");
+  ZipBuilder zip;
+  zip.addFolder("data/").addFolder(std::string(300 - rootOf(root).size(), 'f') + "/").addFolder("sub/");
+  zip.addFile("sub/a.txt", "a").addFile("sub/b.txt", "b");
+  zip.writeTo(folder / "test.zip");
+  Reader reader(folder / "test.zip", root);
+  ASSERT_TRUE(reader);
+  EXPECT_EQ(reader.extractAs(0, "data/"), ZipOpenFailed) << "a file holds the name";
+  EXPECT_EQ(reader.extractAs(1, "long/"), ZipOpenFailed) << "root and name do not fit";
+  EXPECT_EQ(reader.extractAs(2, "sub/"), ZipOk);
+  EXPECT_EQ(reader.extractAs(3, "sub/a.txt"), ZipOk);
+  std::filesystem::remove_all(root / "sub");
+  EXPECT_EQ(reader.extractAs(4, "sub/b.txt"), ZipOk) << "a folder that vanished is made again";
+  EXPECT_EQ(readFile(root / "sub/b.txt"), "b");
+
+  SCOPED_TRACE("a root without its closing separator is still the folder the entries go into");
+  ZipReaderHandle* bare = ZipReaderOpen(wide(folder / "test.zip").c_str(), wide(root).c_str());
+  ASSERT_NE(bare, nullptr);
+  std::filesystem::remove_all(root / "sub");
+  EXPECT_EQ(ZipReaderExtract(bare, 2, u"unused"), ZipOk);
+  EXPECT_EQ(ZipReaderExtract(bare, 3, (wide(root) + u"/sub/a.txt").c_str()), ZipOk);
+  ZipHandleClose(bare);
+  EXPECT_EQ(treeOf(folder.path()), (std::vector<std::string>{"root/", "root/data", "root/sub/", "root/sub/a.txt",
+                                                             "test.zip"}));
+}
+
+// Every name the rule refuses, and names it lets pass, checked against the rule
+// itself and through extraction as files and as folder entries.
+TEST(Extraction, NothingLandsOutsideTheRootOrUnderANameWindowsRefuses) {
+  struct Name {
+    std::string name;
+    bool unsafe;
+  };
+  const std::vector<Name> names = {
+      {"../x", true},      {"a/../../x", true}, {"..\\x", true},   {"/abs", true},      {"\\abs", true},
+      {"C:x", true},       {"a:b", true},       {"..", true},       {"a/..", true},      {"a<b", true},
+      {"a>b", true},       {"a\"b", true},      {"a|b", true},      {"a?b", true},       {"a*", true},
+      {"sub/*.txt", true}, {"tab\tname", true}, {"\x01", true},     {"unit\x1f", true},  {"a..b", false},
+      {"...", false},      {".hidden", false},  {"sp ace", false},  {"\x7f", false},     {"\xc3\xa9t\xc3\xa9", false},
+  };
+  for (const Name& row : names) {
+    EXPECT_EQ(IsUnsafeEntryName(testing_support::widen(row.name).c_str()), row.unsafe) << row.name;
+  }
   for (bool folders : {false, true}) {
+    SCOPED_TRACE(folders ? "folder entries" : "file entries");
     TempFolder folder;
     const auto root = folder / "root";
     std::filesystem::create_directory(root);
     ZipBuilder zip;
-    for (const std::string& name : hostile) {
+    for (const Name& row : names) {
       if (folders) {
-        zip.addFolder(name + "/");
+        zip.addFolder(row.name + "/");
       } else {
-        zip.addFile(name, "escaped");
+        zip.addFile(row.name, "written");
       }
     }
-    zip.addFile("fine.txt", "stays");
     zip.writeTo(folder / "test.zip");
     std::vector<ZipResult> results = extractLikeTheDriver(folder / "test.zip", root);
-    ASSERT_EQ(results.size(), hostile.size() + 1);
-    for (size_t i = 0; i < hostile.size(); ++i) {
-      SCOPED_TRACE(hostile[i]);
-      EXPECT_EQ(results[i], folders ? ZipOk : ZipOpenFailed);
+    ASSERT_EQ(results.size(), names.size());
+    std::vector<std::string> expected = {"root/", "test.zip"};
+    for (size_t i = 0; i < names.size(); ++i) {
+      SCOPED_TRACE(names[i].name);
+      EXPECT_EQ(results[i], names[i].unsafe ? ZipOpenFailed : ZipOk);
+      if (!names[i].unsafe) expected.push_back("root/" + names[i].name + (folders ? "/" : ""));
     }
-    EXPECT_EQ(results.back(), ZipOk);
-    EXPECT_EQ(treeOf(folder.path()), (std::vector<std::string>{"root/", "root/fine.txt", "test.zip"}))
-        << (folders ? "folder entries" : "file entries");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(treeOf(folder.path()), expected);
     EXPECT_FALSE(std::filesystem::exists("/abs"));
   }
 }

@@ -1,0 +1,32 @@
+// Entry names in the ANSI code page, taken character by character: in a
+// double-byte code page the second byte of a character can look like "\" or
+// like a letter, and is neither.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// 0 when equal with the ASCII letters folded (a-z onto A-Z); non-zero otherwise (the sign means nothing).
+int32_t CompareAnsiNoCase(const char* a, const char* b);
+
+// The same, but b ends at its terminator or after bLimit bytes, whichever comes first.
+int32_t CompareAnsiNoCaseBounded(const char* a, const char* b, size_t bLimit);
+
+inline char FoldAnsiLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c; }
+
+// Folds the letters of one name, fed to it byte by byte from its start; the
+// second byte of a two-byte character comes back as it is.
+class AnsiNameFolder {
+ public:
+  char fold(char byte);
+
+ private:
+  bool secondByteNext_ = false;
+};
+
+// The last character of the name is "/" or "\".
+bool EndsWithAnsiSeparator(const char* name);
+
+// How many of the first length bytes to keep so that at most limit bytes
+// remain and no two-byte character is cut in half.
+size_t AnsiCutLength(const char* name, size_t length, size_t limit);

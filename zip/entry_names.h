@@ -1,0 +1,24 @@
+// The rules an entry name must pass before it becomes a path, for the reader
+// and for its callers alike.
+#pragma once
+
+#include <cstddef>
+
+#include "zip/zip.h"
+
+inline bool IsPathSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
+
+// A name that may not be written below a folder: one that could lead outside
+// it (a ".." component, a leading separator, any colon for a drive or a data
+// stream), or one that Windows refuses in a file name (< > " | ? * and the
+// control characters 1 to 31).
+bool IsUnsafeEntryName(const char16_t* name);
+
+// Equal unit for unit, case included.
+bool SameEntryName(const char16_t* a, const char16_t* b);
+
+// The folder, one separator, and the first nameLength units of the name, into
+// out. The separator is added only where the folder has none at its end (and
+// not to an empty folder). False, with nothing usable in out, when the result
+// would not fit in ZipMaxPath units.
+bool JoinEntryPath(const char16_t* folder, const char16_t* name, size_t nameLength, char16_t (&out)[ZipMaxPath]);
