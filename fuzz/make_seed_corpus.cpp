@@ -39,7 +39,15 @@ int main(int argc, char** argv) {
       {"hostile-names",
        [](ZipBuilder& z) {
          z.addFile("../x", "x").addFile("a/../../x", "x").addFile("..\\x", "x").addFile("/abs", "x");
-         z.addFile("C:x", "x").addFile("a:b", "x").addFolder("../up/");
+         z.addFile("C:x", "x").addFile("a:b", "x").addFolder("../up/").addFile("a*b", "x").addFile("q?\x01", "x");
+       }},
+      // Names in code page 932: the second byte of a character may be 0x5C ("\\")
+      // or a letter (95 5C, 83 41, 83 61), and must stay part of its character.
+      {"double-byte-names",
+       [](ZipBuilder& z) {
+         z.addFile("d\x95\x5C", "kanji").addFile("\x83\x41.txt", "A").addFile("\x83\x61.txt", "DI");
+         z.addFolder("\x95\x5C/").addFile("\x95\x5C/\x83\x41.txt", "in the folder");
+         z.addFile(std::string(257, 'k') + "\x95\x5C", "a long name cut before its last character");
        }},
       {"ut-after-large-block",
        [](ZipBuilder& z) {

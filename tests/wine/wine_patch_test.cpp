@@ -2,11 +2,13 @@
 // folder applied over an installation on C:, the version table of usr000.db,
 // the work folders, and the two files the running updater holds.
 #include <gtest/gtest.h>
+#include <locale.h>
 
 #include <map>
 
 #include "tests/support/temp_folder.h"
 #include "tests/support/tree_snapshot.h"
+#include "tests/support/zip_builder.h"
 #include "tests/wine/wine_machine.h"
 
 namespace {
@@ -19,6 +21,10 @@ class WinePatch : public ::testing::Test {
  protected:
   void SetUp() override {
     preparePrefix();
+    freshInstallation();
+  }
+
+  void freshInstallation() {
     resetInstallation({{"client.dat", "client 2.0.0"},
                        {"readme.txt", "readme 2.0.0"},
                        {"data/strings.txt", "strings 2.0.0"},
@@ -141,6 +147,60 @@ TEST_F(WinePatch, ARunThatDiedDuringItsCopyIsPutBackByTheNext) {
   EXPECT_FALSE(fs::exists(clientDataFolder() / "baksrcfile.restore"));
   EXPECT_EQ(readVersions(clientDataFolder() / "usr000.db"), "2.0.0|2.0.0");
   expectWorkFoldersGone();
+}
+
+// Names as Windows reads them with the Japanese ANSI code page, 932, which Wine
+// takes from the locale. There the second byte of a character may be 0x5C, the
+// byte of "\\", or a letter: the kanji for "table" is 95 5C, katakana A is
+// 83 41 and katakana DI is 83 61. Each row is one patch run with its archives.
+TEST_F(WinePatch, ArchiveNamesAsACodePage932SystemReadsThem) {
+  locale_t japanese = newlocale(LC_ALL_MASK, "ja_JP.UTF-8", nullptr);
+  ASSERT_NE(japanese, nullptr) << "no ja_JP.UTF-8 locale on this machine: localedef -i ja_JP -f UTF-8 ja_JP.UTF-8";
+  freelocale(japanese);
+  struct Row {
+    const char* what;
+    std::vector<std::vector<std::pair<std::string, std::string>>> archives;  // names in code page 932
+    std::map<std::string, std::string> patched;                              // host names (UTF-8), or none
+  };
+  const std::vector<Row> rows = {
+      {"second bytes that look like a backslash and like letters",
+       {{{"d\x95\x5C", "kanji"}, {"\x83\x41.txt", "katakana A"}, {"\x83\x61.txt", "katakana DI"}}},
+       {{"d\xe8\xa1\xa8", "kanji"}, {"\xe3\x82\xa2.txt", "katakana A"}, {"\xe3\x83\x82.txt", "katakana DI"}}},
+      {"a name Windows refuses", {{{"readme.txt", "patched"}, {"a*b.txt", "wildcard"}}}, {}},
+      {"a folder entry where an earlier archive left a file", {{{"extra", "a file"}}, {{"extra/", ""}}}, {}},
+      {"a name longer than the records hold", {{{"readme.txt", "patched"}, {std::string(300, 'n'), "long"}}}, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    freshInstallation();
+    for (size_t i = 0; i < row.archives.size(); ++i) {
+      testing_support::ZipBuilder zip;
+      for (const auto& [name, content] : row.archives[i]) {
+        if (name.back() == '/') {
+          zip.addFolder(name);
+        } else {
+          zip.addFile(name, content);
+        }
+      }
+      fs::create_directories(patchFolder());
+      zip.writeTo(patchFolder() / ("names_sp" + std::to_string(i + 1) + ".zip"));
+    }
+    const auto installed = testing_support::snapshotTree(installFolder());
+
+    const auto run = runUpdater("N", {"LANG=ja_JP.UTF-8", "LC_ALL=ja_JP.UTF-8"});
+    ASSERT_TRUE(run.exited);
+    if (row.patched.empty()) {
+      EXPECT_EQ(testing_support::describeTreeDifference(installed, testing_support::snapshotTree(installFolder())), "");
+      EXPECT_EQ(readVersions(clientDataFolder() / "usr000.db"), "2.0.0|2.0.0");
+    } else {
+      for (const auto& [name, content] : row.patched) {
+        const fs::path file = installFolder() / name;
+        EXPECT_EQ(fs::is_regular_file(file) ? readFile(file) : "<no file>", content) << name;
+      }
+      EXPECT_EQ(readVersions(clientDataFolder() / "usr000.db"), "2.0.1|2.0.1");
+    }
+    expectWorkFoldersGone();
+  }
 }
 
 }  // namespace

@@ -47,6 +47,10 @@ void checkText() {
   CHECK(platform::wideToMultiByte(platform::CodePage::Utf8, u"\xD800", -1, narrow, 16) == 4);
   CHECK(std::strcmp(narrow, "\xEF\xBF\xBD") == 0);
   CHECK(platform::toSystemPathForm(u"C:\\a\\b") == u"C:\\a\\b");
+  // 0x95 opens a two-byte character in code page 932 only; UTF-8 has none.
+  CHECK(platform::isLeadByte(platform::CodePage::Ansi, '\x95') == (GetACP() == 932));
+  CHECK(!platform::isLeadByte(platform::CodePage::Ansi, 'a'));
+  CHECK(!platform::isLeadByte(platform::CodePage::Utf8, '\xC3'));
 }
 
 void checkFilesAndFolders(const std::u16string& root) {
@@ -83,6 +87,9 @@ void checkFilesAndFolders(const std::u16string& root) {
     CHECK(!file.isOpen() && moved.isOpen());
   }
   CHECK(!platform::File::openForReading((folder + u"\\absent.txt").c_str()).isOpen());
+  CHECK(platform::folderExists(folder.c_str()));
+  CHECK(!platform::folderExists(path.c_str()));
+  CHECK(!platform::folderExists((folder + u"\\absent").c_str()));
 
   {
     HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ, FILE_SHARE_READ,
