@@ -1,7 +1,10 @@
 // Damaged and hostile patch archives through real patch runs of the shipped
 // updater: each run ends with the installation as it was (or, for the harmless
 // ones, patched), and nothing is written outside the extraction folder.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -183,12 +186,13 @@ TEST_F(HostileArchive, OverlappingEntriesUseNoMoreDiskThanTheyDeclare) { overlap
 
 TEST_F(HostileArchive, OverlappingEntriesUnderOneNameMakeOneFile) { overlappingEntries(*this, true); }
 
-TEST_F(HostileArchive, NamesThatWouldLeaveTheFolderChangeNothing) {
+TEST_F(HostileArchive, NamesThatWouldLeaveTheFolderOrThatWindowsRefusesChangeNothing) {
   const std::string outsideTarget = (sandbox_.root() / "absolute.txt").string();
   for (const std::string& name :
        {std::string(300, 'n'), std::string("../escaped.txt"), std::string("../../../escaped.txt"),
         std::string("shared/../../escaped.txt"), std::string("..\\escaped.txt"), outsideTarget,
-        std::string("C:/escaped.txt"), std::string("C:escaped.txt"), std::string("c:\\escaped.txt")}) {
+        std::string("C:/escaped.txt"), std::string("C:escaped.txt"), std::string("c:\\escaped.txt"),
+        std::string("shared/*.ini"), std::string("what?.txt"), std::string("tab\tname.txt")}) {
     SCOPED_TRACE(name.size() > 40 ? name.substr(0, 20) + "... (" + std::to_string(name.size()) + ")" : name);
     ZipBuilder zip = patchWith();
     zip.addFile(name, "hostile");
@@ -228,6 +232,26 @@ TEST_F(HostileArchive, DamagedArchivesChangeNothing) {
     run();
     expectUnchanged();
     testing_support::executeSql(sandbox_.database(), "update autoupdate set v_sversion='2.0', v_sbakversion='1.0'");
+  }
+  {
+    SCOPED_TRACE("a folder entry where the archive before left a file");
+    patchWith().addFile("extra", "a file").writeTo(archive());
+    ZipBuilder().addFolder("extra/").writeTo(sandbox_.patchFolder() / "update_sp2.zip");
+    run();
+    expectUnchanged();
+    testing_support::executeSql(sandbox_.database(), "update autoupdate set v_sversion='2.0', v_sbakversion='1.0'");
+  }
+  {
+    SCOPED_TRACE("a pipe named like an archive, its writer open and silent");
+    fs::create_directories(sandbox_.patchFolder());
+    const fs::path pipe = sandbox_.patchFolder() / "update_sp1.zip";
+    fs::remove(pipe);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const int writer = open(pipe.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    run();
+    close(writer);
+    expectUnchanged();
   }
 }
 
