@@ -57,9 +57,6 @@ constexpr uint32_t kAttributeNormal = 0x80;
 // PathFileExistsW: a file or a folder of that path exists.
 bool pathExists(const char16_t* path);
 
-// GetFileAttributesW: a folder (not a file) exists under that path.
-bool folderExists(const char16_t* path);
-
 // CreateDirectoryW: creates one folder level; false when it exists already or
 // its parent is missing.
 bool createFolder(const char16_t* path);

@@ -30,11 +30,11 @@ bool currentFolderIsRoot(const char16_t* root) {
   return rest != nullptr && rest[0] == 0;
 }
 
-// The root joined with the first length units of relative is a folder.
+// The root joined with the first length units of relative is a folder (not a link to one).
 bool folderExistsBelow(const char16_t* root, const char16_t* relative, size_t length) {
   while (length > 0 && IsPathSeparator(relative[length - 1])) --length;
   char16_t path[ZipMaxPath];
-  return JoinEntryPath(root, relative, length, path) && platform::folderExists(path);
+  return JoinEntryPath(root, relative, length, path) && platform::entryKind(path) == platform::EntryKind::Folder;
 }
 
 // The folders a file target needs, below the root; false when the target may not be written.

@@ -20,12 +20,6 @@ bool pathExists(const char16_t* path) {
   return stat(systemForm.c_str(), &info) == 0 || lstat(systemForm.c_str(), &info) == 0;
 }
 
-bool folderExists(const char16_t* path) {
-  if (path == nullptr || path[0] == 0) return false;
-  struct stat info;
-  return stat(posix::systemPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 bool createFolder(const char16_t* path) {
   if (path == nullptr || path[0] == 0) return false;
   if (posix::injectedFault(posix::FaultSite::CreateFolder, errno)) return false;

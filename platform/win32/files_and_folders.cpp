@@ -8,11 +8,6 @@ namespace platform {
 
 bool pathExists(const char16_t* path) { return PathFileExistsW(win32::wide(path)) != FALSE; }
 
-bool folderExists(const char16_t* path) {
-  const DWORD attributes = GetFileAttributesW(win32::wide(path));
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 bool createFolder(const char16_t* path) { return CreateDirectoryW(win32::wide(path), nullptr) != FALSE; }
 
 bool deleteFile(const char16_t* path) { return DeleteFileW(win32::wide(path)) != FALSE; }

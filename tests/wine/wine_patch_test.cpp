@@ -151,7 +151,7 @@ TEST_F(WinePatch, ARunThatDiedDuringItsCopyIsPutBackByTheNext) {
 
 // Names as Windows reads them with the Japanese ANSI code page, 932, which Wine
 // takes from the locale. There the second byte of a character may be 0x5C, the
-// byte of "\\", or a letter: the kanji for "table" is 95 5C, katakana A is
+// byte of "\", or a letter: the kanji for "table" is 95 5C, katakana A is
 // 83 41 and katakana DI is 83 61. Each row is one patch run with its archives.
 TEST_F(WinePatch, ArchiveNamesAsACodePage932SystemReadsThem) {
   locale_t japanese = newlocale(LC_ALL_MASK, "ja_JP.UTF-8", nullptr);
