@@ -1,5 +1,5 @@
-// The fault plan of a test build, read from the environment at the first file
-// operation:
+// The fault plan of a test build, read from the environment when the program
+// starts:
 //   VELMI_FAULT_AT=k             the k-th counted operation fails (1-based; none when unset or 0)
 //   VELMI_FAULT_ERROR=enospc|eacces   how it fails (enospc when unset);
 //                    kill|stop        or the process ends there (SIGKILL), or stops (SIGSTOP) until continued

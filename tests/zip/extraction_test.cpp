@@ -55,7 +55,10 @@ void runZip(const std::filesystem::path& staging, const std::string& arguments) 
 }
 
 TEST(Extraction, ArchivesOfTheZipToolComeOutWhole) {
-  TempFolder staging;
+  // The archive lands beside the staged tree, in a folder of this test's own:
+  // concurrent test runs never share it.
+  TempFolder work;
+  const std::filesystem::path staging = work.path() / "staging";
   std::filesystem::create_directories(staging / "docs/img");
   std::string big;
   for (int i = 0; i < 20000; ++i) big += std::to_string(i * 31 % 977) + ",";
@@ -80,13 +83,13 @@ TEST(Extraction, ArchivesOfTheZipToolComeOutWhole) {
   };
   for (const Variant& variant : variants) {
     SCOPED_TRACE(variant.what);
-    std::filesystem::remove(staging.path().parent_path() / "test.zip");
-    runZip(staging.path(), variant.arguments);
-    const auto archive = staging.path().parent_path() / "test.zip";
+    const auto archive = work.path() / "test.zip";
+    std::filesystem::remove(archive);
+    runZip(staging, variant.arguments);
     TempFolder out;
     std::vector<ZipResult> results = extractLikeTheDriver(archive, out.path());
     for (ZipResult r : results) EXPECT_EQ(r, ZipOk);
-    EXPECT_EQ(treeOf(out.path()), treeOf(staging.path()));
+    EXPECT_EQ(treeOf(out.path()), treeOf(staging));
     for (const char* file : {"readme.txt", "docs/big.csv", "docs/img/empty.png", "docs/\xc3\xa9t\xc3\xa9.txt"}) {
       SCOPED_TRACE(file);
       // File times are those the archive holds.
