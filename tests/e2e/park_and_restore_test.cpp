@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "tests/e2e/full_install_support.h"
+#include "tests/support/tree_snapshot.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -38,40 +39,34 @@ TEST(ParkAndRestore, ReplacedFilesLeaveParkedCopiesThatTheNextRunDeletes) {
   }
 }
 
-TEST(ParkAndRestore, AParkedCopyWithoutItsNormalFileGetsTheNameBack) {
-  UpdaterSandbox sandbox;
-  fs::path install = sandbox.installFolder();
-  writeFile(install / "sqlite3_Rename.dll", "leftover library");
-  writeFile(install / "VelmiUpdate_Rename.exe", "leftover updater");
-  // No download folder: the run stops after prepareUpdate.
-  sandbox.run({"Y"});
-  EXPECT_EQ(readFile(install / "sqlite3.dll"), "leftover library");
-  EXPECT_FALSE(fs::exists(install / "sqlite3_Rename.dll"));
-  EXPECT_FALSE(fs::exists(install / "VelmiUpdate_Rename.exe"));
-  EXPECT_TRUE(fs::exists(sandbox.updater()));
-}
-
-TEST(ParkAndRestore, BothFilesComeBackWhenThePayloadFails) {
-  UpdaterSandbox sandbox;
-  fs::path install = sandbox.installFolder();
-  writeFile(install / "sqlite3.dll", "library");
-  fs::create_directories(downloadFolder(sandbox));  // empty: preparePayload fails after the parking
-  sandbox.run({"Y"});
-  EXPECT_EQ(readFile(install / "sqlite3.dll"), "library");
-  EXPECT_TRUE(fs::exists(sandbox.updater()));
-  EXPECT_FALSE(fs::exists(install / "sqlite3_Rename.dll"));
-  EXPECT_FALSE(fs::exists(install / "VelmiUpdate_Rename.exe"));
-}
-
-TEST(ParkAndRestore, APatchRunAlsoDeletesLeftoversFirst) {
-  UpdaterSandbox sandbox;
-  fs::path install = sandbox.installFolder();
-  writeFile(install / "sqlite3.dll", "library");
-  writeFile(install / "sqlite3_Rename.dll", "leftover library");
-  writeFile(install / "VelmiUpdate_Rename.exe", "leftover updater");
-  sandbox.run({"N"});  // no patch folder: nothing else happens
-  EXPECT_FALSE(fs::exists(install / "sqlite3_Rename.dll"));
-  EXPECT_FALSE(fs::exists(install / "VelmiUpdate_Rename.exe"));
-  EXPECT_EQ(readFile(install / "sqlite3.dll"), "library");
-  EXPECT_TRUE(fs::exists(sandbox.updater()));
+// One run each; afterwards the installation holds exactly the updater, unchanged, and the listed files.
+TEST(ParkAndRestore, LeftoversAreGivenBackOrDeletedAndAFailedPayloadPutsBothBack) {
+  struct Row {
+    const char* what;
+    const char* argument;
+    bool emptyDownloadFolder;  // preparePayload fails after the parking
+    TreeSnapshot before, after;
+  };
+  const Row rows[] = {
+      {"a parked copy without its normal file gets the name back (no download folder: the run stops after "
+       "prepareUpdate)",
+       "Y", false, {{"sqlite3_Rename.dll", "leftover library"}, {"VelmiUpdate_Rename.exe", "leftover updater"}},
+       {{"sqlite3.dll", "leftover library"}}},
+      {"both files come back when the payload fails", "Y", true, {{"sqlite3.dll", "library"}},
+       {{"sqlite3.dll", "library"}}},
+      {"a patch run also deletes leftovers first (no patch folder: nothing else happens)", "N", false,
+       {{"sqlite3.dll", "library"}, {"sqlite3_Rename.dll", "leftover library"},
+        {"VelmiUpdate_Rename.exe", "leftover updater"}},
+       {{"sqlite3.dll", "library"}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    UpdaterSandbox sandbox;
+    for (const auto& [name, content] : row.before) writeFile(sandbox.installFolder() / name, content);
+    if (row.emptyDownloadFolder) fs::create_directories(downloadFolder(sandbox));
+    TreeSnapshot expected = row.after;
+    expected["VelmiUpdate"] = readFile(sandbox.updater());
+    sandbox.run({row.argument});
+    EXPECT_EQ(describeTreeDifference(expected, snapshotTree(sandbox.installFolder())), "");
+  }
 }

@@ -1,6 +1,8 @@
 // Patch runs that fail: the installation stays exactly as it was.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/e2e/patch_test_sandbox.h"
 
 using namespace patch_test;
@@ -19,63 +21,46 @@ void addGoodArchive(const PatchSandbox& s) {
 
 }  // namespace
 
-TEST(PatchFailure, NoPatchFolderOrAnEmptyOne) {
-  {
-    SCOPED_TRACE("no patch folder");
+// Each run fails before its copy: the installation stays exactly as it was.
+TEST(PatchFailure, NothingUsableInThePatchFolder) {
+  struct Row {
+    const char* what;
+    bool goodArchiveFirst;
+    std::function<void(const PatchSandbox&)> prepare;
+  };
+  const Row rows[] = {
+      {"no patch folder", false, [](const PatchSandbox&) {}},
+      {"an empty patch folder", false, [](const PatchSandbox& s) { fs::create_directories(s.patchFolder()); }},
+      {"a patch folder with only a sub-folder", false,
+       [](const PatchSandbox& s) { fs::create_directories(s.patchFolder() / "x_sp1.zip"); }},
+      {"a file named zip that is no archive", true,
+       [](const PatchSandbox& s) { writeFile(s.patch("part.zip.txt"), "plain text, whatever its name says"); }},
+      {"an archive that cannot be opened", true,
+       [](const PatchSandbox& s) { writeFile(s.patch("b_sp2.zip"), "PK but no archive"); }},
+      {"an entry with data that do not match its CRC", true,
+       [](const PatchSandbox& s) {
+         makeZip(s.patch("b_sp2.zip"), {{"fine.txt", "fine"}, {"keep.txt", "this content gets damaged"}}, "-0");
+         ASSERT_EQ(replaceBytes(s.patch("b_sp2.zip"), "gets damaged", "got damaged!"), 1);
+       }},
+      {"an entry whose data are cut short", true,
+       [](const PatchSandbox& s) {
+         makeZip(s.patch("b_sp2.zip"), {{"keep.txt", std::string(5000, 'k')}, {"after.txt", "after"}});
+         shortenFirstEntryData(s.patch("b_sp2.zip"), 6);
+       }},
+      {"an entry that leads out of the extraction folder", true,
+       [](const PatchSandbox& s) {
+         makeZip(s.patch("b_sp2.zip"), {{"fine.txt", "fine"}, {"zz/escaped.txt", "escaped"}});
+         ASSERT_EQ(replaceBytes(s.patch("b_sp2.zip"), "zz/escaped", "../escaped"), 2);
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
     PatchSandbox s;
+    if (row.goodArchiveFirst) addGoodArchive(s);
+    row.prepare(s);
     s.expectFailedRunLeavesInstallation();
+    EXPECT_FALSE(fs::exists(s.clientData() / "escaped.txt"));
   }
-  {
-    SCOPED_TRACE("an empty patch folder");
-    PatchSandbox s;
-    fs::create_directories(s.patchFolder());
-    s.expectFailedRunLeavesInstallation();
-  }
-  {
-    SCOPED_TRACE("a patch folder with only a sub-folder");
-    PatchSandbox s;
-    fs::create_directories(s.patchFolder() / "x_sp1.zip");
-    s.expectFailedRunLeavesInstallation();
-  }
-}
-
-TEST(PatchFailure, AFileNamedZipThatIsNoArchive) {
-  PatchSandbox s;
-  addGoodArchive(s);
-  writeFile(s.patch("part.zip.txt"), "plain text, whatever its name says");
-  s.expectFailedRunLeavesInstallation();
-}
-
-TEST(PatchFailure, AnArchiveThatCannotBeOpenedAfterAGoodOne) {
-  PatchSandbox s;
-  addGoodArchive(s);
-  writeFile(s.patch("b_sp2.zip"), "PK but no archive");
-  s.expectFailedRunLeavesInstallation();
-}
-
-TEST(PatchFailure, AnEntryWithDataThatDoesNotMatchItsCrc) {
-  PatchSandbox s;
-  addGoodArchive(s);
-  makeZip(s.patch("b_sp2.zip"), {{"fine.txt", "fine"}, {"keep.txt", "this content gets damaged"}}, "-0");
-  ASSERT_EQ(replaceBytes(s.patch("b_sp2.zip"), "gets damaged", "got damaged!"), 1);
-  s.expectFailedRunLeavesInstallation();
-}
-
-TEST(PatchFailure, AnEntryWhoseDataIsCutShort) {
-  PatchSandbox s;
-  addGoodArchive(s);
-  makeZip(s.patch("b_sp2.zip"), {{"keep.txt", std::string(5000, 'k')}, {"after.txt", "after"}});
-  shortenFirstEntryData(s.patch("b_sp2.zip"), 6);
-  s.expectFailedRunLeavesInstallation();
-}
-
-TEST(PatchFailure, AnEntryThatLeadsOutOfTheExtractionFolder) {
-  PatchSandbox s;
-  addGoodArchive(s);
-  makeZip(s.patch("b_sp2.zip"), {{"fine.txt", "fine"}, {"zz/escaped.txt", "escaped"}});
-  ASSERT_EQ(replaceBytes(s.patch("b_sp2.zip"), "zz/escaped", "../escaped"), 2);
-  s.expectFailedRunLeavesInstallation();
-  EXPECT_FALSE(fs::exists(s.clientData() / "escaped.txt"));
 }
 
 TEST(PatchFailure, ACopyThatStopsHalfWayIsRolledBack) {

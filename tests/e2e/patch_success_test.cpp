@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/e2e/patch_test_sandbox.h"
 
 using namespace patch_test;
@@ -11,31 +13,57 @@ using testing_support::makeZip;
 using testing_support::readFile;
 using testing_support::writeFile;
 
+// Each run changes the installation by exactly the listed entries. The executable
+// and sqlite3.dll stand under their own names, with no parked copies.
 TEST(PatchRun, AppliesArchivesInNumberOrderOverTheInstallation) {
-  PatchSandbox s;
-  // Listed a_sp2 first, so only the sort puts b_sp1 before it.
-  makeZip(s.patch("a_sp2.zip"), {{"shared/config.ini", "config of sp2"},
-                                 {"newdir/", ""},
-                                 {"newdir/one.txt", "one"},
-                                 {"plain/deeper/two.txt", "two"},  // no directory entries
-                                 {"top.txt", "top"}});
-  makeZip(s.patch("b_sp1.zip"), {{"shared/config.ini", "config of sp1"}, {"b_only.txt", "from b"}}, "-0");
-  writeFile(s.patch("notes.txt"), "not an archive, passed over");
-
-  TreeSnapshot expected = s.installation();
-  expected["shared/config.ini"] = "config of sp2";
-  expected["newdir"] = "<folder>";
-  expected["newdir/one.txt"] = "one";
-  expected["plain"] = "<folder>";
-  expected["plain/deeper"] = "<folder>";
-  expected["plain/deeper/two.txt"] = "two";
-  expected["top.txt"] = "top";
-  expected["b_only.txt"] = "from b";
-
-  s.runPatch();
-  // The executable and sqlite3.dll stand under their own names, with no parked copies.
-  EXPECT_EQ(describeTreeDifference(expected, s.installation()), "");
-  s.expectWorkFoldersGone();
+  struct Row {
+    const char* what;
+    std::function<void(const PatchSandbox&)> prepare;
+    TreeSnapshot changes;
+  };
+  const Row rows[] = {
+      {"listed a_sp2 first, so only the sort puts b_sp1 before it",
+       [](const PatchSandbox& s) {
+         makeZip(s.patch("a_sp2.zip"), {{"shared/config.ini", "config of sp2"},
+                                        {"newdir/", ""},
+                                        {"newdir/one.txt", "one"},
+                                        {"plain/deeper/two.txt", "two"},  // no directory entries
+                                        {"top.txt", "top"}});
+         makeZip(s.patch("b_sp1.zip"), {{"shared/config.ini", "config of sp1"}, {"b_only.txt", "from b"}}, "-0");
+         writeFile(s.patch("notes.txt"), "not an archive, passed over");
+       },
+       {{"shared/config.ini", "config of sp2"},
+        {"newdir", "<folder>"},
+        {"newdir/one.txt", "one"},
+        {"plain", "<folder>"},
+        {"plain/deeper", "<folder>"},
+        {"plain/deeper/two.txt", "two"},
+        {"top.txt", "top"},
+        {"b_only.txt", "from b"}}},
+      {"files without zip in their name are no patch",
+       [](const PatchSandbox& s) {
+         writeFile(s.patch("readme.txt"), "nothing to apply");
+         makeZip(s.patch("update.ZIP"), {{"upper.txt", "from an upper-case name"}});
+       },
+       {{"upper.txt", "from an upper-case name"}}},
+      {"Latin-1 names in the installation, the patch folder and the archive go through unchanged",
+       [](const PatchSandbox& s) {
+         writeFile(s.install() / "caf\xe9.txt", "old");
+         writeFile(s.install() / "shared" / "\xe9t\xe9.ini", "kept");
+         makeZip(s.patch("mise \xe0 jour_sp1.zip"), {{"caf\xe9.txt", "new"}, {"na\xefve/new.txt", "new"}});
+       },
+       {{"caf\xe9.txt", "new"}, {"na\xefve", "<folder>"}, {"na\xefve/new.txt", "new"}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    PatchSandbox s;
+    row.prepare(s);
+    TreeSnapshot expected = s.installation();
+    for (const auto& [name, content] : row.changes) expected[name] = content;
+    s.runPatch();
+    EXPECT_EQ(describeTreeDifference(expected, s.installation()), "");
+    s.expectWorkFoldersGone();
+  }
 }
 
 TEST(PatchRun, ANewSqliteLibraryLeavesTheOldParkedUntilTheNextRun) {
@@ -53,33 +81,6 @@ TEST(PatchRun, ANewSqliteLibraryLeavesTheOldParkedUntilTheNextRun) {
   SCOPED_TRACE("the next run deletes the parked copy, even one that fails for want of a patch");
   s.runPatch();
   EXPECT_EQ(describeTreeDifference(expected, s.installation()), "");
-}
-
-TEST(PatchRun, FilesWithoutZipInTheirNameAreNoPatch) {
-  PatchSandbox s;
-  writeFile(s.patch("readme.txt"), "nothing to apply");
-  makeZip(s.patch("update.ZIP"), {{"upper.txt", "from an upper-case name"}});
-  TreeSnapshot expected = s.installation();
-  expected["upper.txt"] = "from an upper-case name";
-  s.runPatch();
-  EXPECT_EQ(describeTreeDifference(expected, s.installation()), "");
-  s.expectWorkFoldersGone();
-}
-
-TEST(PatchRun, NamesThatAreNotUtf8GoThroughUnchanged) {
-  // Latin-1 names in the installation, the patch folder and the archive.
-  PatchSandbox s;
-  writeFile(s.install() / "caf\xe9.txt", "old");
-  writeFile(s.install() / "shared" / "\xe9t\xe9.ini", "kept");
-  makeZip(s.patch("mise \xe0 jour_sp1.zip"), {{"caf\xe9.txt", "new"}, {"na\xefve/new.txt", "new"}});
-  TreeSnapshot expected = s.installation();
-  expected["caf\xe9.txt"] = "new";
-  expected["na\xefve"] = "<folder>";
-  expected["na\xefve/new.txt"] = "new";
-
-  s.runPatch();
-  EXPECT_EQ(describeTreeDifference(expected, s.installation()), "");
-  s.expectWorkFoldersGone();
 }
 
 TEST(PatchRun, ReplacedFilesAndFoldersKeepTheirPermissions) {

@@ -66,28 +66,25 @@ TEST(TreeOperations, CopyCreatesOneTargetLevelAndOverwrites) {
   fs::create_directories(temp / "source/sub");
   writeFile(temp / "source/file", "new");
   writeFile(temp / "source/sub/inner", "inner");
-  {
-    SCOPED_TRACE("missing parent: nothing copied");
-    PathBuffer from(widen((temp / "source").string()) + u"\\*");
-    PathBuffer to(temp / "missing/target");
-    EXPECT_FALSE(copyFolderContents(from.units, to.units));
-    EXPECT_FALSE(fs::exists(temp / "missing"));
+  PathBuffer from(widen((temp / "source").string()) + u"\\*");
+  struct Row {
+    const char* what;
+    const char* target;
+    bool copied;
+  };
+  for (const Row& row : {Row{"missing parent: nothing copied", "missing/target", false},
+                         Row{"missing target with its parent present", "target", true},
+                         Row{"existing files are replaced", "target", true}}) {
+    SCOPED_TRACE(row.what);
+    if (fs::exists(temp / "target")) writeFile(temp / "target/file", "old");
+    PathBuffer to(temp / row.target);
+    EXPECT_EQ(copyFolderContents(from.units, to.units), row.copied);
+    EXPECT_EQ(fs::exists(temp / row.target), row.copied);
+    if (row.copied) {
+      EXPECT_EQ(describeTreeDifference(snapshotTree(temp / "source"), snapshotTree(temp / row.target)), "");
+    }
   }
-  {
-    SCOPED_TRACE("missing target with its parent present");
-    PathBuffer from(widen((temp / "source").string()) + u"\\*");
-    PathBuffer to(temp / "target");
-    EXPECT_TRUE(copyFolderContents(from.units, to.units));
-    EXPECT_EQ(readFile(temp / "target/sub/inner"), "inner");
-  }
-  {
-    SCOPED_TRACE("existing files are replaced");
-    writeFile(temp / "target/file", "old");
-    PathBuffer from(widen((temp / "source").string()) + u"\\*");
-    PathBuffer to(temp / "target");
-    EXPECT_TRUE(copyFolderContents(from.units, to.units));
-    EXPECT_EQ(readFile(temp / "target/file"), "new");
-  }
+  EXPECT_FALSE(fs::exists(temp / "missing"));
 }
 
 TEST(TreeOperations, DeleteRemovesTreesAndRenameNeverReplaces) {
@@ -110,26 +107,21 @@ TEST(TreeOperations, DeleteRemovesTreesAndRenameNeverReplaces) {
 TEST(ListFilesInFolder, AppendsPlainFilesAndMakesTheFolderCurrent) {
   TempFolder temp;
   fs::create_directories(temp / "download/sub");
-  writeFile(temp / "download/b.exe", "x");
-  writeFile(temp / "download/.hidden", "x");
-  writeFile(temp / "download/A.exe", "x");
-  std::list<std::u16string> names{u"earlier"};
-  listFilesInFolder(widen((temp / "download").string()).c_str(), names);
-  EXPECT_EQ(names, (std::list<std::u16string>{u"earlier", u".hidden", u"A.exe", u"b.exe"}));
-  EXPECT_EQ(fs::current_path(), temp / "download");
-}
-
-TEST(ListFilesInFolder, OnlySubFoldersOrAMissingFolder) {
-  TempFolder temp;
   fs::create_directories(temp / "only/sub");
-  std::list<std::u16string> names;
-  listFilesInFolder(widen((temp / "only").string()).c_str(), names);
-  EXPECT_TRUE(names.empty());
-  EXPECT_EQ(fs::current_path(), temp / "only");
-
-  listFilesInFolder(widen((temp / "missing").string()).c_str(), names);
-  EXPECT_TRUE(names.empty());
-  EXPECT_EQ(fs::current_path(), temp / "only");
+  for (const char* name : {"b.exe", ".hidden", "A.exe"}) writeFile(temp / "download" / name, "x");
+  struct Row {
+    const char* folder;
+    std::list<std::u16string> names;
+    const char* current;  // a missing folder leaves the current one as it was
+  };
+  for (const Row& row : {Row{"download", {u"earlier", u".hidden", u"A.exe", u"b.exe"}, "download"},
+                         Row{"only", {u"earlier"}, "only"}, Row{"missing", {u"earlier"}, "only"}}) {
+    SCOPED_TRACE(row.folder);
+    std::list<std::u16string> names{u"earlier"};
+    listFilesInFolder(widen((temp / row.folder).string()).c_str(), names);
+    EXPECT_EQ(names, row.names);
+    EXPECT_EQ(fs::current_path(), temp / row.current);
+  }
 }
 
 TEST(PatchRollback, TakesNamesLiterallyNeverFollowsLinksAndGoesPastFailures) {
@@ -156,10 +148,12 @@ TEST(PatchRollback, TakesNamesLiterallyNeverFollowsLinksAndGoesPastFailures) {
   writeFile(install / "keep.txt", "from the patch");
   fs::create_symlink("../outside", install / "data");
   const TreeSnapshot outsideBefore = snapshotTree(outside);
+  auto rollBack = [&] {
+    return rollBackPatch(widen(extract.string()).c_str(), widen(backup.string()).c_str(), widen(install.string()).c_str());
+  };
   {
     SCOPED_TRACE("everything put back");
-    EXPECT_TRUE(rollBackPatch(widen(extract.string()).c_str(), widen(backup.string()).c_str(),
-                              widen(install.string()).c_str()));
+    EXPECT_TRUE(rollBack());
     // The snapshot names a link by where it leads; the link itself is compared on its own.
     TreeSnapshot backedUp = snapshotTree(backup), installed = snapshotTree(install);
     backedUp.erase("data");
@@ -175,8 +169,7 @@ TEST(PatchRollback, TakesNamesLiterallyNeverFollowsLinksAndGoesPastFailures) {
     fs::create_directories(install / "blocked");
     writeFile(install / "keep.txt", "from the patch");
     writeFile(install / "other.txt", "from the patch");
-    EXPECT_FALSE(rollBackPatch(widen(extract.string()).c_str(), widen(backup.string()).c_str(),
-                               widen(install.string()).c_str()));
+    EXPECT_FALSE(rollBack());
     EXPECT_EQ(readFile(install / "keep.txt"), "kept");
     EXPECT_EQ(readFile(install / "other.txt"), "other");
   }
