@@ -15,10 +15,51 @@ uint16_t dosTime(int hour, int minute, int second) {
   return static_cast<uint16_t>((hour << 11) | (minute << 5) | (second / 2));
 }
 
+namespace {
+
 uint32_t crc32Of(const std::string& data) {
   return static_cast<uint32_t>(
       crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
+
+void putLE16(std::string& out, uint32_t value) {
+  out += static_cast<char>(value & 0xFF);
+  out += static_cast<char>((value >> 8) & 0xFF);
+}
+
+void putLE32(std::string& out, uint32_t value) {
+  putLE16(out, value & 0xFFFF);
+  putLE16(out, value >> 16);
+}
+
+template <typename T>
+T pick(const std::optional<T>& override, T value) {
+  return override ? *override : value;
+}
+
+// The fields from the method to the extra length, which both headers hold.
+struct SharedFields {
+  uint32_t crc, compressedSize, uncompressedSize;
+  uint16_t extraLength;
+};
+
+void putHeader(std::string& out, uint32_t signature, const ZipBuilderEntry& e, const ZipHeaderOverrides& o,
+               const SharedFields& f, bool central) {
+  putLE32(out, pick(o.signature, signature));
+  if (central) putLE16(out, e.versionMadeBy);
+  putLE16(out, 20);  // version needed
+  putLE16(out, e.dataDescriptor ? 0x0008 : 0);
+  putLE16(out, pick(o.method, e.method));
+  putLE16(out, e.dosTime);
+  putLE16(out, e.dosDate);
+  putLE32(out, pick(o.crc, f.crc));
+  putLE32(out, pick(o.compressedSize, f.compressedSize));
+  putLE32(out, pick(o.uncompressedSize, f.uncompressedSize));
+  putLE16(out, pick(o.nameLength, static_cast<uint16_t>(e.name.size())));
+  putLE16(out, pick(o.extraLength, f.extraLength));
+}
+
+}  // namespace
 
 std::string deflateRaw(const std::string& data) {
   z_stream stream{};
@@ -37,25 +78,9 @@ std::string deflateRaw(const std::string& data) {
   return out;
 }
 
-void putLE16(std::string& out, uint32_t value) {
-  out += static_cast<char>(value & 0xFF);
-  out += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void putLE32(std::string& out, uint32_t value) {
-  putLE16(out, value & 0xFFFF);
-  putLE16(out, value >> 16);
-}
-
-void patchLE16(std::string& bytes, size_t offset, uint32_t value) {
-  bytes.at(offset + 1);
-  bytes[offset] = static_cast<char>(value & 0xFF);
-  bytes[offset + 1] = static_cast<char>((value >> 8) & 0xFF);
-}
-
 void patchLE32(std::string& bytes, size_t offset, uint32_t value) {
-  patchLE16(bytes, offset, value & 0xFFFF);
-  patchLE16(bytes, offset + 2, value >> 16);
+  bytes.at(offset + 3);
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 std::string extraBlock(uint16_t id, const std::string& data) {
@@ -93,30 +118,6 @@ ZipBuilder& ZipBuilder::addFolder(const std::string& name) {
   return add(std::move(entry));
 }
 
-ZipBuilder& ZipBuilder::prefix(const std::string& bytes) {
-  prefix_ = bytes;
-  return *this;
-}
-
-ZipBuilder& ZipBuilder::comment(const std::string& text) {
-  comment_ = text;
-  return *this;
-}
-
-ZipBuilder& ZipBuilder::trailer(const std::string& bytes) {
-  trailer_ = bytes;
-  return *this;
-}
-
-namespace {
-
-template <typename T>
-T pick(const std::optional<T>& override, T value) {
-  return override ? *override : value;
-}
-
-}  // namespace
-
 std::string ZipBuilder::build(ZipLayout* layout) const {
   ZipLayout where;
   std::string out = prefix_;
@@ -124,75 +125,47 @@ std::string ZipBuilder::build(ZipLayout* layout) const {
   std::vector<std::string> data;
   for (const ZipBuilderEntry& e : entries_) {
     std::string stored = e.storedData ? *e.storedData : e.method == kZipDeflated ? deflateRaw(e.content) : e.content;
-    uint32_t crc = crc32Of(e.content);
-    uint16_t flags = static_cast<uint16_t>(e.flags | (e.dataDescriptor ? 0x0008 : 0));
+    const auto size = static_cast<uint32_t>(stored.size()), contentSize = static_cast<uint32_t>(e.content.size());
+    const uint32_t crc = crc32Of(e.content);
     where.localHeaders.push_back(out.size());
     localOffsets.push_back(static_cast<uint32_t>(out.size() - prefix_.size()));
-    const ZipHeaderOverrides& o = e.local;
-    putLE32(out, pick(o.signature, 0x04034B50u));
-    putLE16(out, pick<uint16_t>(o.versionNeeded, 20));
-    putLE16(out, pick(o.flags, flags));
-    putLE16(out, pick(o.method, e.method));
-    putLE16(out, e.dosTime);
-    putLE16(out, e.dosDate);
-    putLE32(out, pick(o.crc, e.dataDescriptor ? 0u : crc));
-    putLE32(out, pick(o.compressedSize, e.dataDescriptor ? 0u : static_cast<uint32_t>(stored.size())));
-    putLE32(out, pick(o.uncompressedSize, e.dataDescriptor ? 0u : static_cast<uint32_t>(e.content.size())));
-    putLE16(out, pick(o.nameLength, static_cast<uint16_t>(e.name.size())));
-    putLE16(out, pick(o.extraLength, static_cast<uint16_t>(e.localExtra.size())));
-    out += e.name;
-    out += e.localExtra;
+    const uint32_t later = e.dataDescriptor ? 0 : ~0u;  // zero locally, the descriptor after the data holds them
+    putHeader(out, 0x04034B50u, e, e.local,
+              {crc & later, size & later, contentSize & later, static_cast<uint16_t>(e.localExtra.size())}, false);
+    out += e.name + e.localExtra;
     where.entryData.push_back(out.size());
     out += stored;
     if (e.dataDescriptor) {
-      putLE32(out, 0x08074B50u);
-      putLE32(out, crc);
-      putLE32(out, static_cast<uint32_t>(stored.size()));
-      putLE32(out, static_cast<uint32_t>(e.content.size()));
+      for (uint32_t field : {0x08074B50u, crc, size, contentSize}) putLE32(out, field);
     }
     data.push_back(std::move(stored));
   }
   where.centralDirectory = out.size();
   for (size_t i = 0; i < entries_.size(); ++i) {
     const ZipBuilderEntry& e = entries_[i];
-    const ZipHeaderOverrides& o = e.central;
-    uint16_t flags = static_cast<uint16_t>(e.flags | (e.dataDescriptor ? 0x0008 : 0));
     where.centralHeaders.push_back(out.size());
-    putLE32(out, pick(o.signature, 0x02014B50u));
-    putLE16(out, e.versionMadeBy);
-    putLE16(out, pick<uint16_t>(o.versionNeeded, 20));
-    putLE16(out, pick(o.flags, flags));
-    putLE16(out, pick(o.method, e.method));
-    putLE16(out, e.dosTime);
-    putLE16(out, e.dosDate);
-    putLE32(out, pick(o.crc, crc32Of(e.content)));
-    putLE32(out, pick(o.compressedSize, static_cast<uint32_t>(data[i].size())));
-    putLE32(out, pick(o.uncompressedSize, static_cast<uint32_t>(e.content.size())));
-    putLE16(out, pick(o.nameLength, static_cast<uint16_t>(e.name.size())));
-    putLE16(out, pick(o.extraLength, static_cast<uint16_t>(e.centralExtra.size())));
+    putHeader(out, 0x02014B50u, e, e.central,
+              {crc32Of(e.content), static_cast<uint32_t>(data[i].size()), static_cast<uint32_t>(e.content.size()),
+               static_cast<uint16_t>(e.centralExtra.size())}, true);
     putLE16(out, static_cast<uint32_t>(e.comment.size()));
-    putLE16(out, pick<uint16_t>(o.diskNumberStart, 0));
-    putLE16(out, 0);  // internal attributes
+    putLE32(out, 0);  // disk number, internal attributes
     putLE32(out, e.externalAttributes);
-    putLE32(out, pick(o.localHeaderOffset, localOffsets[i]));
-    out += e.name;
-    out += e.centralExtra;
-    out += e.comment;
+    putLE32(out, pick(e.central.localHeaderOffset, localOffsets[i]));
+    out += e.name + e.centralExtra + e.comment;
   }
-  uint32_t centralSize = static_cast<uint32_t>(out.size() - where.centralDirectory);
-  uint32_t centralOffset = static_cast<uint32_t>(where.centralDirectory - prefix_.size());
-  uint16_t count = static_cast<uint16_t>(entries_.size());
+  const auto centralSize = static_cast<uint32_t>(out.size() - where.centralDirectory);
+  const auto centralOffset = static_cast<uint32_t>(where.centralDirectory - prefix_.size());
+  const auto count = static_cast<uint16_t>(entries_.size());
   where.endRecord = out.size();
-  putLE32(out, pick(end_.signature, 0x06054B50u));
+  putLE32(out, 0x06054B50u);
   putLE16(out, pick<uint16_t>(end_.thisDisk, 0));
   putLE16(out, pick<uint16_t>(end_.centralDisk, 0));
   putLE16(out, pick(end_.entriesHere, count));
   putLE16(out, pick(end_.entriesTotal, count));
   putLE32(out, pick(end_.centralSize, centralSize));
   putLE32(out, pick(end_.centralOffset, centralOffset));
-  putLE16(out, pick(end_.commentLength, static_cast<uint16_t>(comment_.size())));
+  putLE16(out, static_cast<uint32_t>(comment_.size()));
   out += comment_;
-  out += trailer_;
   if (layout != nullptr) *layout = where;
   return out;
 }

@@ -23,13 +23,8 @@ constexpr uint16_t kZipDeflated = 8;
 uint16_t dosDate(int year, int month, int day);
 uint16_t dosTime(int hour, int minute, int second);
 
-uint32_t crc32Of(const std::string& data);
 std::string deflateRaw(const std::string& data);
-
-// Little-endian field writers, for building and for patching built bytes.
-void putLE16(std::string& out, uint32_t value);
-void putLE32(std::string& out, uint32_t value);
-void patchLE16(std::string& bytes, size_t offset, uint32_t value);
+// Writes a little-endian field into built bytes.
 void patchLE32(std::string& bytes, size_t offset, uint32_t value);
 
 // An extended-timestamp ("UT") extra block with the given flags and times, in flag order.
@@ -37,19 +32,11 @@ std::string utExtraBlock(uint8_t flags, const std::vector<uint32_t>& times);
 // Any other extra block.
 std::string extraBlock(uint16_t id, const std::string& data);
 
-// Header fields that, when set, replace what the builder would write.
+// Header fields that, when set, replace what the builder would write. The
+// disk number and local header offset are in the central header only.
 struct ZipHeaderOverrides {
-  std::optional<uint32_t> signature;
-  std::optional<uint16_t> versionNeeded;
-  std::optional<uint16_t> flags;
-  std::optional<uint16_t> method;
-  std::optional<uint32_t> crc;
-  std::optional<uint32_t> compressedSize;
-  std::optional<uint32_t> uncompressedSize;
-  std::optional<uint16_t> nameLength;
-  std::optional<uint16_t> extraLength;
-  std::optional<uint16_t> diskNumberStart;  // central only
-  std::optional<uint32_t> localHeaderOffset;  // central only
+  std::optional<uint32_t> signature, crc, compressedSize, uncompressedSize, localHeaderOffset;
+  std::optional<uint16_t> method, nameLength, extraLength;
 };
 
 struct ZipBuilderEntry {
@@ -60,7 +47,6 @@ struct ZipBuilderEntry {
   uint16_t dosTime = 0x6000;        // 12:00:00
   uint32_t externalAttributes = 0;
   uint16_t versionMadeBy = 20;      // DOS; 0x031E is Unix
-  uint16_t flags = 0;
   bool dataDescriptor = false;      // flag bit 3, zero CRC and sizes locally, a descriptor after the data
   std::string localExtra;
   std::string centralExtra;
@@ -71,14 +57,8 @@ struct ZipBuilderEntry {
 };
 
 struct ZipEndRecordOverrides {
-  std::optional<uint32_t> signature;
-  std::optional<uint16_t> thisDisk;
-  std::optional<uint16_t> centralDisk;
-  std::optional<uint16_t> entriesHere;
-  std::optional<uint16_t> entriesTotal;
-  std::optional<uint32_t> centralSize;
-  std::optional<uint32_t> centralOffset;
-  std::optional<uint16_t> commentLength;
+  std::optional<uint16_t> thisDisk, centralDisk, entriesHere, entriesTotal;
+  std::optional<uint32_t> centralSize, centralOffset;
 };
 
 // Where the parts of the last built archive lie, counted from the file's first byte.
@@ -97,10 +77,8 @@ class ZipBuilder {
   // A folder entry: the name should end with "/"; the DOS folder bit is set.
   ZipBuilder& addFolder(const std::string& name);
   // Bytes before the archive (a self-extractor's stub, say).
-  ZipBuilder& prefix(const std::string& bytes);
-  ZipBuilder& comment(const std::string& text);
-  // Bytes after the end record and its comment.
-  ZipBuilder& trailer(const std::string& bytes);
+  ZipBuilder& prefix(const std::string& bytes) { return prefix_ = bytes, *this; }
+  ZipBuilder& comment(const std::string& text) { return comment_ = text, *this; }
 
   ZipBuilderEntry& entry(size_t index) { return entries_[index]; }
   size_t entryCount() const { return entries_.size(); }
@@ -114,7 +92,6 @@ class ZipBuilder {
   ZipEndRecordOverrides end_;
   std::string prefix_;
   std::string comment_;
-  std::string trailer_;
 };
 
 }  // namespace testing_support
