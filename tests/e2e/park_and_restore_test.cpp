@@ -20,23 +20,17 @@ TEST(ParkAndRestore, ReplacedFilesLeaveParkedCopiesThatTheNextRunDeletes) {
               "cp " + quoted(install / "VelmiUpdate_Rename.exe") + " " + quoted(sandbox.updater()) +
                   "\necho new library > " + quoted(install / "sqlite3.dll") + "\n");
 
+  const std::string updater = readFile(sandbox.updater());
   sandbox.run({"Y"});
-  {
-    SCOPED_TRACE("after the first run");
-    EXPECT_TRUE(fs::exists(sandbox.updater()));
-    EXPECT_TRUE(fs::exists(install / "VelmiUpdate_Rename.exe"));
-    EXPECT_EQ(readFile(install / "sqlite3.dll"), "new library\n");
-    EXPECT_EQ(readFile(install / "sqlite3_Rename.dll"), "old library");
-  }
+  EXPECT_EQ(describeTreeDifference({{"Updater Copy.exe", updater}, {"VelmiUpdate_Rename.exe", updater},
+                                    {"sqlite3.dll", "new library\n"}, {"sqlite3_Rename.dll", "old library"}},
+                                   snapshotTree(install)),
+            "");
   fs::remove_all(downloadFolder(sandbox));
   sandbox.run({"Y"});
-  {
-    SCOPED_TRACE("after the second run");
-    EXPECT_TRUE(fs::exists(sandbox.updater()));
-    EXPECT_FALSE(fs::exists(install / "VelmiUpdate_Rename.exe"));
-    EXPECT_EQ(readFile(install / "sqlite3.dll"), "new library\n");
-    EXPECT_FALSE(fs::exists(install / "sqlite3_Rename.dll"));
-  }
+  EXPECT_EQ(describeTreeDifference({{"Updater Copy.exe", updater}, {"sqlite3.dll", "new library\n"}}, snapshotTree(install)),
+            "")
+      << "after the second run";
 }
 
 // One run each; afterwards the installation holds exactly the updater, unchanged, and the listed files.

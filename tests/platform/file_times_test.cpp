@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -10,8 +11,8 @@ int64_t unixSeconds(const platform::FileTime& time) {
   return static_cast<int64_t>(ticks / 10000000ULL) - 11644473600LL;
 }
 
-uint16_t dosDate(int year, int month, int day) { return static_cast<uint16_t>(((year - 1980) << 9) | (month << 5) | day); }
-uint16_t dosTime(int hour, int minute, int second) { return static_cast<uint16_t>((hour << 11) | (minute << 5) | (second / 2)); }
+using testing_support::dosDate;
+using testing_support::dosTime;
 
 TEST(TimeConversion, DosStampsTakenAsTheyStand) {
   platform::FileTime time;
@@ -52,15 +53,12 @@ TEST(TimeConversion, UtcSecondsThroughCalendarFields) {
   EXPECT_FALSE(platform::utcSecondsToSystemTime(-1, fields));
   EXPECT_FALSE(platform::utcSecondsToSystemTime(32535216000LL, fields)) << "past the year 3000";
 
-  platform::SystemTime bad = fields;
-  bad.month = 13;
-  EXPECT_FALSE(platform::systemTimeToFileTime(bad, time));
-  bad = fields;
-  bad.milliseconds = 1000;
-  EXPECT_FALSE(platform::systemTimeToFileTime(bad, time));
-  bad = fields;
-  bad.year = 1600;
-  EXPECT_FALSE(platform::systemTimeToFileTime(bad, time));
+  for (auto spoil : {+[](platform::SystemTime& t) { t.month = 13; }, +[](platform::SystemTime& t) { t.milliseconds = 1000; },
+                     +[](platform::SystemTime& t) { t.year = 1600; }}) {
+    platform::SystemTime bad = fields;
+    spoil(bad);
+    EXPECT_FALSE(platform::systemTimeToFileTime(bad, time));
+  }
   platform::SystemTime first{1601, 1, 0, 1, 0, 0, 0, 0};
   ASSERT_TRUE(platform::systemTimeToFileTime(first, time));
   EXPECT_EQ(time.low, 0u);

@@ -17,24 +17,20 @@ namespace {
 constexpr std::chrono::seconds kGenerousBound{20};
 }
 
-TEST(PatchClientProcess, TheClientIsEndedBeforeTheRunFailsForWantOfAPatch) {
-  PatchSandbox s;
-  testing_support::TempFolder clientFolder;
-  ChildProcess client(copyOfSleep(clientFolder.path(), "Quillet.exe"), {"300"});
-
-  s.expectFailedRunLeavesInstallation();
-  EXPECT_TRUE(client.endsBySignal(SIGKILL, kGenerousBound));
-}
-
-TEST(PatchClientProcess, TheClientIsEndedAndThePatchApplied) {
-  PatchSandbox s;
-  makeZip(s.patch("fix_sp1.zip"), {{"keep.txt", "patched"}});
-  TreeSnapshot expected = s.installation();
-  expected["keep.txt"] = "patched";
-  testing_support::TempFolder clientFolder;
-  ChildProcess client(copyOfSleep(clientFolder.path(), "Quillet.exe"), {"300"});
-
-  s.runPatch();
-  EXPECT_TRUE(client.endsBySignal(SIGKILL, kGenerousBound));
-  EXPECT_EQ(describeTreeDifference(expected, s.installation()), "");
+TEST(PatchClientProcess, TheClientIsEndedWhetherThePatchFailsOrIsApplied) {
+  for (bool withPatch : {false, true}) {
+    SCOPED_TRACE(withPatch ? "the patch applied" : "the run fails for want of a patch");
+    PatchSandbox s;
+    TreeSnapshot expected = s.installation();
+    if (withPatch) {
+      makeZip(s.patch("fix_sp1.zip"), {{"keep.txt", "patched"}});
+      expected["keep.txt"] = "patched";
+    }
+    testing_support::TempFolder clientFolder;
+    ChildProcess client(copyOfSleep(clientFolder.path(), "Quillet.exe"), {"300"});
+    s.runPatch();
+    EXPECT_TRUE(client.endsBySignal(SIGKILL, kGenerousBound));
+    EXPECT_EQ(describeTreeDifference(expected, s.installation()), "");
+    s.expectWorkFoldersGone();
+  }
 }

@@ -52,20 +52,21 @@ std::string readFile(const std::filesystem::path& path) {
   return content.str();
 }
 
-std::u16string widen(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  int needed = platform::multiByteToWide(platform::CodePage::Utf8, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::u16string out(static_cast<size_t>(needed), u'\0');
-  platform::multiByteToWide(platform::CodePage::Utf8, utf8.data(), static_cast<int>(utf8.size()), out.data(), needed);
+namespace {
+
+// Both directions go through the platform's own UTF-8 conversion: measure, then convert.
+template <typename To, typename From, typename Convert>
+To convert(const From& text, Convert call) {
+  if (text.empty()) return {};
+  int needed = call(platform::CodePage::Utf8, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  To out(static_cast<size_t>(needed), 0);
+  call(platform::CodePage::Utf8, text.data(), static_cast<int>(text.size()), out.data(), needed);
   return out;
 }
 
-std::string narrow(const std::u16string& utf16) {
-  if (utf16.empty()) return {};
-  int needed = platform::wideToMultiByte(platform::CodePage::Utf8, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0);
-  std::string out(static_cast<size_t>(needed), '\0');
-  platform::wideToMultiByte(platform::CodePage::Utf8, utf16.data(), static_cast<int>(utf16.size()), out.data(), needed);
-  return out;
-}
+}  // namespace
+
+std::u16string widen(const std::string& utf8) { return convert<std::u16string>(utf8, platform::multiByteToWide); }
+std::string narrow(const std::u16string& utf16) { return convert<std::string>(utf16, platform::wideToMultiByte); }
 
 }  // namespace testing_support
