@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 #include "tests/e2e/patch_test_sandbox.h"
 
@@ -103,17 +104,18 @@ TEST(PatchRun, ReplacedFilesAndFoldersKeepTheirPermissions) {
       entries.push_back({"zz/inside.txt", "cannot land"});
     }
     makeZip(s.patch("a_sp1.zip"), entries);
-    auto modeOf = [&](const char* name) {
-      struct stat info {};
-      stat((s.install() / name).c_str(), &info);
-      return info.st_mode & 07777;
+    auto modes = [&] {
+      std::map<std::string, mode_t> all;
+      for (const char* name : {"VelmiUpdate", "run.sh", "secret.txt", "private", "private/data.txt"}) {
+        struct stat info {};
+        stat((s.install() / name).c_str(), &info);
+        all[name] = info.st_mode & 07777;
+      }
+      return all;
     };
-    const char* names[] = {"VelmiUpdate", "run.sh", "secret.txt", "private", "private/data.txt"};
-    std::vector<mode_t> before;
-    for (const char* name : names) before.push_back(modeOf(name));
-
+    const std::map<std::string, mode_t> before = modes();
     s.runPatch();
     EXPECT_EQ(readFile(s.install() / "secret.txt"), rolledBack ? "old secret" : "new secret");
-    for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(modeOf(names[i]), before[i]) << names[i];
+    EXPECT_EQ(modes(), before);
   }
 }
