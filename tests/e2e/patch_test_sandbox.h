@@ -51,7 +51,7 @@ class PatchSandbox {
 
   void runPatch() const {
     testing_support::RunResult result = testing_support::runProgram(
-        sandbox_.updater(), {"N"}, {"XDG_CONFIG_HOME=" + roaming_.string()}, sandbox_.root());
+        {sandbox_.updater(), {"N"}, {"XDG_CONFIG_HOME=" + roaming_.string()}, sandbox_.root()});
     ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
     EXPECT_EQ(result.exitCode, 0);
   }

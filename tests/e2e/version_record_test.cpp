@@ -58,8 +58,8 @@ class PatchRun {
     fs::create_directories(patchFolder);
     TempFolder staging;
     testing_support::writeFile(staging / "patched.txt", "patched\n");
-    auto zipped = testing_support::runProgram("/usr/bin/zip", {"-q", (patchFolder / "update_sp1.zip").string(), "patched.txt"},
-                                              {}, staging.path());
+    auto zipped = testing_support::runProgram({"/usr/bin/zip", {"-q", (patchFolder / "update_sp1.zip").string(), "patched.txt"},
+                                               {}, staging.path()});
     ASSERT_TRUE(zipped.exited && zipped.exitCode == 0) << "the zip tool failed";
   }
 

@@ -58,9 +58,9 @@ rlim_t fileSizeLimit() { return static_cast<rlim_t>(fs::file_size(VELMI_UPDATER_
 class HostileArchive : public ::testing::Test {
  public:
   void SetUp() override {
-    putFile(sandbox_.install() / "sqlite3.dll", "sqlite library");
-    putFile(sandbox_.install() / "keep.txt", "never touched");
-    putFile(sandbox_.install() / "shared" / "config.ini", "config, old");
+    putFile(sandbox_.installFolder() / "sqlite3.dll", "sqlite library");
+    putFile(sandbox_.installFolder() / "keep.txt", "never touched");
+    putFile(sandbox_.installFolder() / "shared" / "config.ini", "config, old");
     testing_support::executeSql(sandbox_.database(),
                                 "create table autoupdate(v_sversion text, v_sbakversion text);"
                                 "insert into autoupdate values('2.0', '1.0');");
@@ -80,14 +80,16 @@ class HostileArchive : public ::testing::Test {
     return sandbox_.patchFolder() / "update_sp1.zip";
   }
 
-  RunOutcome run() const {
-    const RunOutcome outcome = sandbox_.runPatch({}, fileSizeLimit());
+  RunResult run() const {
+    const RunResult outcome = sandbox_.runPatch({}, fileSizeLimit());
     EXPECT_TRUE(outcome.exited) << "ended by signal " << outcome.signal;
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_EQ(sandbox_.outside(), outside_) << "written outside the updater's folders";
     // What stays of the client data folder after any run: the database alone.
     std::set<std::string> left;
-    for (const auto& item : fs::directory_iterator(sandbox_.clientData())) left.insert(item.path().filename().string());
+    for (const auto& item : fs::directory_iterator(sandbox_.clientDataFolder())) {
+      left.insert(item.path().filename().string());
+    }
     EXPECT_EQ(left, std::set<std::string>{"usr000.db"});
     return outcome;
   }
@@ -98,7 +100,7 @@ class HostileArchive : public ::testing::Test {
   }
 
   void expectPatched() const {
-    EXPECT_EQ(testing_support::readFile(sandbox_.install() / "shared" / "config.ini"), kNewConfig);
+    EXPECT_EQ(testing_support::readFile(sandbox_.installFolder() / "shared" / "config.ini"), kNewConfig);
     EXPECT_EQ(versions(), "2.0,2.0");
   }
 
@@ -119,7 +121,7 @@ TEST_F(HostileArchive, DeflateBombWritesNoMoreThanItDeclaresInBoundedMemory) {
     FaultSandbox sound(VELMI_UPDATER_PATH);
     fs::create_directories(sound.patchFolder());
     patchWith().writeTo(sound.patchFolder() / "update_sp1.zip");
-    const RunOutcome outcome = sound.runPatch();
+    const RunResult outcome = sound.runPatch();
     ASSERT_TRUE(outcome.exited && outcome.exitCode == 0);
     soundPeakKb = outcome.peakResidentKb;
   }
@@ -133,11 +135,11 @@ TEST_F(HostileArchive, DeflateBombWritesNoMoreThanItDeclaresInBoundedMemory) {
   zip.add(bomb);
   zip.writeTo(archive());
 
-  const RunOutcome outcome = run();
+  const RunResult outcome = run();
   // The reader's buffers are fixed; an inflated stream held in memory would show here.
   EXPECT_LT(outcome.peakResidentKb, soundPeakKb + 16 * 1024) << "sound run " << soundPeakKb << " kB";
   std::printf("peak memory: %ld kB with the bomb, %ld kB with a sound archive\n", outcome.peakResidentKb, soundPeakKb);
-  const fs::path landed = sandbox_.install() / "bomb.bin";
+  const fs::path landed = sandbox_.installFolder() / "bomb.bin";
   if (fs::exists(landed)) {
     EXPECT_LE(fs::file_size(landed), kDeclared);
     expectPatched();
@@ -168,7 +170,7 @@ void overlappingEntries(HostileArchive& test, bool sameName) {
 
     test.run();
     uintmax_t added = 0;
-    for (const auto& item : fs::recursive_directory_iterator(test.sandbox_.install())) {
+    for (const auto& item : fs::recursive_directory_iterator(test.sandbox_.installFolder())) {
       if (item.is_regular_file() && item.path().filename().string().rfind("overlap", 0) == 0) added += item.file_size();
     }
     EXPECT_LE(added, 100 * zeros.size());
@@ -209,8 +211,8 @@ TEST_F(HostileArchive, NamesDifferingOnlyInCaseApplyTheFirst) {
   zip.writeTo(archive());
   run();
   expectPatched();
-  EXPECT_EQ(testing_support::readFile(sandbox_.install() / "shared" / "Notes.txt"), "first twin");
-  EXPECT_FALSE(fs::exists(sandbox_.install() / "SHARED"));
+  EXPECT_EQ(testing_support::readFile(sandbox_.installFolder() / "shared" / "Notes.txt"), "first twin");
+  EXPECT_FALSE(fs::exists(sandbox_.installFolder() / "SHARED"));
 }
 
 TEST_F(HostileArchive, DamagedArchivesChangeNothing) {

@@ -9,7 +9,6 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -151,7 +150,7 @@ const PatchCase& patchCase() {
 // current 2.0, backup 1.0.
 void prepare(const FaultSandbox& sandbox) {
   const PatchCase& patch = patchCase();
-  fs::copy(patch.templateInstall, sandbox.install(), fs::copy_options::recursive);
+  fs::copy(patch.templateInstall, sandbox.installFolder(), fs::copy_options::recursive);
   fs::copy(patch.archives, sandbox.patchFolder(), fs::copy_options::recursive);
   testing_support::executeSql(sandbox.database(),
                               "create table autoupdate(v_sversion text, v_sbakversion text);"
@@ -163,7 +162,7 @@ void prepare(const FaultSandbox& sandbox) {
 void leaveWorkFoldersOfAnEarlierRun(const FaultSandbox& sandbox) {
   putFile(sandbox.extractFolder() / "stale-only.txt", "from an earlier extraction");
   putFile(sandbox.extractFolder() / "module0" / "file9.dat", "from an earlier extraction");
-  putFile(sandbox.clientData() / "baksrcfile" / "readme-7.txt", "from an earlier backup");
+  putFile(sandbox.clientDataFolder() / "baksrcfile" / "readme-7.txt", "from an earlier backup");
 }
 
 // Puts the archives back as the client would download them again.
@@ -181,7 +180,7 @@ std::string versions(const FaultSandbox& sandbox) {
   return text;
 }
 
-std::string endOf(const RunOutcome& outcome) {
+std::string endOf(const RunResult& outcome) {
   if (!outcome.exited) return "ended by signal " + std::to_string(outcome.signal) + "; ";
   if (outcome.exitCode != 0) return "exit code " + std::to_string(outcome.exitCode) + "; ";
   return "";
@@ -230,12 +229,12 @@ std::string disagreement(InstallState state, const std::string& recorded) {
 // without the restore marker the installation is whole, apart from what the
 // next run clears away (parked files, the copies made for parking, a copy
 // that had not been renamed into place yet).
-std::string afterAKill(const FaultSandbox& sandbox, const RunOutcome& outcome) {
+std::string afterAKill(const FaultSandbox& sandbox, const RunResult& outcome) {
   std::string problems = outcome.signal == SIGKILL ? "" : "not ended at the kill point; " + endOf(outcome);
   for (const char* name : {kExe, kLibrary}) {
-    if (!fs::exists(sandbox.install() / name)) problems += std::string(name) + " missing after the kill; ";
+    if (!fs::exists(sandbox.installFolder() / name)) problems += std::string(name) + " missing after the kill; ";
   }
-  if (fs::exists(sandbox.clientData() / "baksrcfile.restore")) return problems;
+  if (fs::exists(sandbox.clientDataFolder() / "baksrcfile.restore")) return problems;
   TreeSnapshot installed = sandbox.installation();
   for (auto it = installed.begin(); it != installed.end();) {
     const std::string name = fs::path(it->first).filename().string();
@@ -259,7 +258,7 @@ std::string faultedRun(long k, const std::string& error, bool thenClean, bool wi
   const bool killed = error == "kill";
   std::string problems;
 
-  RunOutcome outcome = sandbox.runPatch({"VELMI_FAULT_AT=" + std::to_string(k), "VELMI_FAULT_ERROR=" + error});
+  RunResult outcome = sandbox.runPatch({"VELMI_FAULT_AT=" + std::to_string(k), "VELMI_FAULT_ERROR=" + error});
   if (std::getenv("VELMI_SWEEP_ONLY") != nullptr) {
     std::printf("after the faulted run:\n%s",
                 testing_support::describeTreeDifference(patchCase().before, sandbox.installation()).c_str());
@@ -277,8 +276,8 @@ std::string faultedRun(long k, const std::string& error, bool thenClean, bool wi
   if (!killed) downloadAgain(sandbox);
   if (killed && k % 2 == 0) fs::remove_all(sandbox.patchFolder());
   // A patched executable comes out of the archive without the execute bit that Windows does not have.
-  if (fs::exists(sandbox.install() / kExe)) {
-    fs::permissions(sandbox.install() / kExe, fs::perms::owner_exec, fs::perm_options::add);
+  if (fs::exists(sandbox.installFolder() / kExe)) {
+    fs::permissions(sandbox.installFolder() / kExe, fs::perms::owner_exec, fs::perm_options::add);
   }
   outcome = sandbox.runPatch();
   std::string secondProblems = endOf(outcome);
@@ -304,7 +303,7 @@ long cleanRunOperationCount() {
     prepare(sandbox);
     const fs::path countFile = patchCase().countFile;
     fs::remove(countFile);
-    const RunOutcome outcome = sandbox.runPatch({"VELMI_FAULT_COUNT_FILE=" + countFile.string()});
+    const RunResult outcome = sandbox.runPatch({"VELMI_FAULT_COUNT_FILE=" + countFile.string()});
     if (!outcome.exited || outcome.exitCode != 0 || !fs::exists(countFile)) return -1L;
     return std::stol(readFile(countFile));
   }();
@@ -315,12 +314,12 @@ TEST(PatchFaults, CleanRunAppliesThePatchAndCountsItsOperations) {
   FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
   prepare(sandbox);
   const TreeSnapshot outsideBefore = sandbox.outside();
-  const RunOutcome outcome = sandbox.runPatch();
+  const RunResult outcome = sandbox.runPatch();
   ASSERT_TRUE(outcome.exited) << "signal " << outcome.signal;
   EXPECT_EQ(outcome.exitCode, 0);
   std::string problems;
   EXPECT_EQ(judge(sandbox.installation(), problems), InstallState::Patched) << problems;
-  EXPECT_TRUE(fs::exists(sandbox.install() / kParkedExe));
+  EXPECT_TRUE(fs::exists(sandbox.installFolder() / kParkedExe));
   EXPECT_EQ(versions(sandbox), "2.0,2.0,");
   EXPECT_EQ(sandbox.outside(), outsideBefore);
   // A copy of some 300 files into the backup, an extraction and a copy back, three folders deleted.
@@ -346,8 +345,8 @@ TEST(PatchFaults, LeftoversOfAnEarlierRunNeverReachTheInstallation) {
 // in its first step, before any backup, parking or deletion of work folders.
 TEST(PatchFaults, AnExtractionFolderTooLongForTheDriverEndsTheRunFirst) {
   FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
-  fs::copy(patchCase().templateInstall, sandbox.install(), fs::copy_options::recursive);
-  fs::path roaming = sandbox.roaming();
+  fs::copy(patchCase().templateInstall, sandbox.installFolder(), fs::copy_options::recursive);
+  fs::path roaming = sandbox.roamingFolder();
   while (roaming.string().size() < 240 - 60) roaming /= std::string(50, 'r');
   roaming /= std::string(240 - roaming.string().size() - 1, 'r');
   const fs::path clientData = roaming / "quillet" / "WindowsClient";
@@ -356,9 +355,9 @@ TEST(PatchFaults, AnExtractionFolderTooLongForTheDriverEndsTheRunFirst) {
   const fs::path countFile = sandbox.root() / "count.txt";
   const TreeSnapshot before = sandbox.installation();
 
-  const RunOutcome outcome = runMeasured(sandbox.install() / kExe, "N",
-                                         {"XDG_CONFIG_HOME=" + roaming.string(), "VELMI_FAULT_COUNT_FILE=" +
-                                          countFile.string()}, sandbox.root());
+  ChildOptions run = sandbox.patchRun({"VELMI_FAULT_COUNT_FILE=" + countFile.string()});
+  run.environment.push_back("XDG_CONFIG_HOME=" + roaming.string());
+  const RunResult outcome = testing_support::runProgram(run);
   EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << endOf(outcome);
   EXPECT_EQ(sandbox.installation(), before);
   // Left to count: the deletion of the patch folder at the end.
@@ -373,18 +372,17 @@ TEST(PatchFaults, ARunStartedWhileAnotherIsBusyDoesNothing) {
   ASSERT_GT(count, 0);
   FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
   prepare(sandbox);
-  const pid_t first = sandbox.startPatch({"VELMI_FAULT_AT=" + std::to_string(count / 4), "VELMI_FAULT_ERROR=stop"});
-  int status = 0;
-  ASSERT_EQ(waitpid(first, &status, WUNTRACED), first);
-  ASSERT_TRUE(WIFSTOPPED(status));
+  testing_support::ChildProcess first(
+      sandbox.patchRun({"VELMI_FAULT_AT=" + std::to_string(count / 4), "VELMI_FAULT_ERROR=stop"}));
+  ASSERT_TRUE(first.waitForStop());
   const TreeSnapshot whileBusy = testing_support::snapshotTree(sandbox.root());
 
-  const RunOutcome second = sandbox.runPatch();
+  const RunResult second = sandbox.runPatch();
   EXPECT_TRUE(second.exited && second.exitCode == 0) << endOf(second);
   EXPECT_EQ(testing_support::describeTreeDifference(whileBusy, testing_support::snapshotTree(sandbox.root())), "");
 
-  kill(first, SIGCONT);
-  const RunOutcome outcome = waitMeasured(first);
+  first.signal(SIGCONT);
+  const RunResult outcome = first.wait();
   EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << endOf(outcome);
   std::string problems;
   EXPECT_EQ(judge(sandbox.installation(), problems), InstallState::Patched) << problems;
@@ -407,9 +405,9 @@ TEST(PatchFaults, AFullDiskLosesNothingAndTheFailureIsRecorded) {
   for (const bool duringCopy : {false, true}) {
     SCOPED_TRACE(duringCopy ? "the disk fills during the copy" : "the disk fills during the extraction");
     FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH, disk);
-    putFile(sandbox.install() / kLibrary, "sqlite library 1.0");
-    putFile(sandbox.install() / "a.txt", "a, version 1");
-    putFile(sandbox.install() / "data" / "big.bin", filler(kBig, 1));
+    putFile(sandbox.installFolder() / kLibrary, "sqlite library 1.0");
+    putFile(sandbox.installFolder() / "a.txt", "a, version 1");
+    putFile(sandbox.installFolder() / "data" / "big.bin", filler(kBig, 1));
     testing_support::executeSql(sandbox.database(),
                                 "create table autoupdate(v_sversion text, v_sbakversion text);"
                                 "insert into autoupdate values('2.0', '1.0');");
@@ -429,7 +427,7 @@ TEST(PatchFaults, AFullDiskLosesNothingAndTheFailureIsRecorded) {
     const TreeSnapshot before = sandbox.installation();
     const TreeSnapshot outsideBefore = sandbox.outside();
 
-    const RunOutcome outcome = sandbox.runPatch();
+    const RunResult outcome = sandbox.runPatch();
     EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << endOf(outcome);
     TreeSnapshot after = sandbox.installation();
     // The restore brings the two files in use back under their own names; their parked copies wait for the next run.
@@ -438,7 +436,7 @@ TEST(PatchFaults, AFullDiskLosesNothingAndTheFailureIsRecorded) {
     EXPECT_EQ(testing_support::describeTreeDifference(before, after), "");
     EXPECT_EQ(versions(sandbox), "1.0,1.0,");
     EXPECT_EQ(sandbox.outside(), outsideBefore);
-    EXPECT_FALSE(fs::exists(sandbox.clientData() / "baksrcfile"));
+    EXPECT_FALSE(fs::exists(sandbox.clientDataFolder() / "baksrcfile"));
   }
 }
 

@@ -17,8 +17,8 @@ namespace {
 class LockedDatabase : public ::testing::Test {
  protected:
   void SetUp() override {
-    putFile(sandbox_.install() / "sqlite3.dll", "sqlite library");
-    putFile(sandbox_.install() / "config.ini", "config, old");
+    putFile(sandbox_.installFolder() / "sqlite3.dll", "sqlite library");
+    putFile(sandbox_.installFolder() / "config.ini", "config, old");
     testing_support::executeSql(sandbox_.database(),
                                 "create table autoupdate(v_sversion text, v_sbakversion text);"
                                 "insert into autoupdate values('2.0', '1.0');");
@@ -30,7 +30,7 @@ class LockedDatabase : public ::testing::Test {
     outside_ = sandbox_.outside();
     testing_support::DatabaseLockHolder holder(sandbox_.database(), std::chrono::seconds(75));
     const auto started = std::chrono::steady_clock::now();
-    const RunOutcome outcome = sandbox_.runPatch();
+    const RunResult outcome = sandbox_.runPatch();
     const auto waited = std::chrono::steady_clock::now() - started;
     ASSERT_TRUE(outcome.exited) << "signal " << outcome.signal;
     EXPECT_EQ(outcome.exitCode, 0);
@@ -52,7 +52,7 @@ class LockedDatabase : public ::testing::Test {
 TEST_F(LockedDatabase, PatchStaysAppliedAndTheTableUnchanged) {
   testing_support::ZipBuilder().addFile("config.ini", "config, new").writeTo(sandbox_.patchFolder() / "update_sp1.zip");
   runLocked();
-  EXPECT_EQ(testing_support::readFile(sandbox_.install() / "config.ini"), "config, new");
+  EXPECT_EQ(testing_support::readFile(sandbox_.installFolder() / "config.ini"), "config, new");
 }
 
 TEST_F(LockedDatabase, FailedPatchLeavesTheInstallationAndTheTableUnchanged) {

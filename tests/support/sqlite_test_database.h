@@ -4,7 +4,6 @@
 #pragma once
 
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +13,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/child_process.h"
 
 namespace testing_support {
 
@@ -88,9 +89,7 @@ class DatabaseLockHolder {
   DatabaseLockHolder(const std::filesystem::path& file, std::chrono::milliseconds holdFor) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
-    child_ = fork();
-    if (child_ < 0) throw std::runtime_error("fork failed");
-    if (child_ == 0) {
+    child_.emplace([&] {
       close(pipeEnds[0]);
       sqlite3* handle = nullptr;
       char ready = 1;
@@ -98,12 +97,12 @@ class DatabaseLockHolder {
           sqlite3_exec(handle, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
         ready = 0;
       }
-      if (write(pipeEnds[1], &ready, 1) != 1) _exit(2);
+      if (write(pipeEnds[1], &ready, 1) != 1) return 2;
       std::this_thread::sleep_for(holdFor);
       sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr);
       sqlite3_close(handle);
-      _exit(ready ? 0 : 1);
-    }
+      return ready ? 0 : 1;
+    });
     close(pipeEnds[1]);
     char ready = 0;
     ssize_t got = read(pipeEnds[0], &ready, 1);
@@ -114,23 +113,15 @@ class DatabaseLockHolder {
     }
   }
   ~DatabaseLockHolder() { waitForEnd(); }
-  DatabaseLockHolder(const DatabaseLockHolder&) = delete;
-  DatabaseLockHolder& operator=(const DatabaseLockHolder&) = delete;
 
   // True when the holder's process ended normally after committing.
   bool waitForEnd() {
-    if (child_ <= 0) return ended_;
-    int status = 0;
-    while (waitpid(child_, &status, 0) < 0) {
-    }
-    child_ = 0;
-    ended_ = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return ended_;
+    const RunResult& end = child_->wait();
+    return end.exited && end.exitCode == 0;
   }
 
  private:
-  pid_t child_ = 0;
-  bool ended_ = false;
+  std::optional<ChildProcess> child_;
 };
 
 }  // namespace testing_support

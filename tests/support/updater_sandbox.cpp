@@ -1,74 +1,31 @@
 #include "tests/support/updater_sandbox.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/mount.h>
 
-#include <cstring>
 #include <stdexcept>
-
-extern char** environ;
 
 namespace testing_support {
 
-UpdaterSandbox::UpdaterSandbox(const std::string& exeName) : exeName_(exeName) {
+UpdaterSandbox::UpdaterSandbox(const std::string& exeName, const std::filesystem::path& binary, size_t diskSize)
+    : exeName_(exeName) {
+  if (diskSize != 0) {
+    const std::string options = "size=" + std::to_string(diskSize);
+    if (mount("velmi-test", root().c_str(), "tmpfs", 0, options.c_str()) != 0) {
+      throw std::runtime_error("cannot mount a tmpfs");
+    }
+    mounted_ = true;
+  }
   std::filesystem::create_directories(installFolder());
   std::filesystem::create_directories(clientDataFolder());
-  std::filesystem::copy_file(VELMI_UPDATER_PATH, updater());
+  std::filesystem::copy_file(binary, updater());
 }
 
-RunResult UpdaterSandbox::run(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder) const {
-  return runProgram(updater(), arguments, {"XDG_CONFIG_HOME=" + roamingFolder().string()},
-                    workingFolder.empty() ? root() : workingFolder);
+UpdaterSandbox::~UpdaterSandbox() {
+  if (mounted_) umount2(root().c_str(), MNT_DETACH);
 }
 
-std::vector<std::string> environmentWith(const std::vector<std::string>& additions) {
-  std::vector<std::string> result;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    bool replaced = false;
-    for (const auto& addition : additions) {
-      const size_t nameLength = addition.find('=') + 1;
-      if (text.compare(0, nameLength, addition, 0, nameLength) == 0) replaced = true;
-    }
-    if (!replaced) result.push_back(text);
-  }
-  result.insert(result.end(), additions.begin(), additions.end());
-  return result;
-}
-
-RunResult runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                     const std::vector<std::string>& environment, const std::filesystem::path& workingFolder) {
-  std::vector<std::string> argumentStrings{program.string()};
-  argumentStrings.insert(argumentStrings.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& argument : argumentStrings) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-
-  std::vector<std::string> environmentStrings = environmentWith(environment);
-  std::vector<char*> envp;
-  for (auto& entry : environmentStrings) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-
-  // posix_spawn cannot change the working folder portably; a fork does it.
-  pid_t child = fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) {
-    if (chdir(workingFolder.c_str()) != 0) _exit(126);
-    execve(argv[0], argv.data(), envp.data());
-    _exit(127);
-  }
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-  }
-  RunResult result;
-  if (WIFEXITED(status)) {
-    result.exited = true;
-    result.exitCode = WEXITSTATUS(status);
-  } else if (WIFSIGNALED(status)) {
-    result.signal = WTERMSIG(status);
-  }
-  return result;
+ChildOptions UpdaterSandbox::runOf(const std::vector<std::string>& arguments) const {
+  return ChildOptions(updater(), arguments, {"XDG_CONFIG_HOME=" + roamingFolder().string()}, root());
 }
 
 }  // namespace testing_support

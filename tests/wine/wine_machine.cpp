@@ -2,19 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <stdexcept>
-#include <thread>
 
 #include "tests/support/temp_folder.h"
-#include "tests/support/updater_sandbox.h"
 
 namespace wine_testing {
 
@@ -32,6 +27,15 @@ std::string quoted(const std::string& text) {
   std::string result = "'";
   for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return result + "'";
+}
+
+testing_support::ChildOptions windowsRun(const fs::path& hostPath, const std::vector<std::string>& arguments,
+                                         const std::vector<std::string>& environment) {
+  testing_support::ChildOptions options(VELMI_WINE64, {windowsPath(hostPath)}, wineEnvironment(), driveC());
+  options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
+  options.environment.insert(options.environment.end(), environment.begin(), environment.end());
+  options.streams = "/dev/null";
+  return options;
 }
 
 }  // namespace
@@ -76,56 +80,8 @@ std::string windowsPath(const fs::path& hostPath) {
 }
 
 WineProcess::WineProcess(const fs::path& hostPath, const std::vector<std::string>& arguments,
-                         const std::vector<std::string>& environment) {
-  std::vector<std::string> argumentStrings = {VELMI_WINE64, windowsPath(hostPath)};
-  argumentStrings.insert(argumentStrings.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& argument : argumentStrings) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-
-  std::vector<std::string> variables = wineEnvironment();
-  variables.insert(variables.end(), environment.begin(), environment.end());
-  std::vector<std::string> environmentStrings = testing_support::environmentWith(variables);
-  std::vector<char*> envp;
-  for (auto& entry : environmentStrings) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-
-  const std::string workingFolder = driveC().string();
-  pid_ = fork();
-  if (pid_ < 0) throw std::runtime_error("fork failed");
-  if (pid_ == 0) {
-    const int nowhere = open("/dev/null", O_RDWR);
-    if (nowhere < 0 || dup2(nowhere, 0) < 0 || dup2(nowhere, 1) < 0 || dup2(nowhere, 2) < 0) _exit(126);
-    if (chdir(workingFolder.c_str()) != 0) _exit(126);
-    execve(argv[0], argv.data(), envp.data());
-    _exit(127);
-  }
-}
-
-WineProcess::~WineProcess() {
-  if (pid_ > 0 && !reaped_) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-}
-
-bool WineProcess::waitForEnd(std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!reaped_) {
-    int status = 0;
-    const pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
-      reaped_ = true;
-      result_.exited = WIFEXITED(status);
-      result_.exitCode = result_.exited ? WEXITSTATUS(status) : -1;
-      result_.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-      break;
-    }
-    if (std::chrono::steady_clock::now() >= end) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return reaped_;
-}
+                         const std::vector<std::string>& environment)
+    : ChildProcess(windowsRun(hostPath, arguments, environment)) {}
 
 testing_support::RunResult runWindowsProgram(const fs::path& hostPath, const std::vector<std::string>& arguments,
                                              const std::vector<std::string>& environment) {
@@ -166,14 +122,15 @@ void makeZip(const fs::path& archive, const std::map<std::string, std::string>& 
   fs::create_directories(archive.parent_path());
   fs::remove(archive);
   const auto result =
-      testing_support::runProgram(VELMI_ZIP_TOOL, {"-q", "-r", archive.string(), "."}, {}, staging.path());
+      testing_support::runProgram({VELMI_ZIP_TOOL, {"-q", "-r", archive.string(), "."}, {}, staging.path()});
   if (!result.exited || result.exitCode != 0) throw std::runtime_error("zip failed for " + archive.string());
 }
 
 void makeVersionTable(const fs::path& database, const std::string& version, const std::string& backupVersion) {
   const std::string sql = "CREATE TABLE autoupdate(v_sversion TEXT, v_sbakversion TEXT); INSERT INTO autoupdate "
                           "VALUES('" + version + "', '" + backupVersion + "');";
-  const auto result = testing_support::runProgram(VELMI_SQLITE3_CLI, {database.string(), sql}, {}, database.parent_path());
+  const auto result =
+      testing_support::runProgram({VELMI_SQLITE3_CLI, {database.string(), sql}, {}, database.parent_path()});
   if (!result.exited || result.exitCode != 0) throw std::runtime_error("sqlite3 could not make " + database.string());
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/updater_sandbox.h"
+#include "tests/support/child_process.h"
 
 namespace wine_testing {
 
@@ -31,24 +31,11 @@ std::string windowsPath(const fs::path& hostPath);
 
 // A Windows program started inside the prefix. Its output goes nowhere: Wine's
 // own service processes inherit it and outlive the program, and must not hold
-// the test's output open. Killed and reaped on destruction if still running.
-class WineProcess {
+// the test's output open.
+class WineProcess : public testing_support::ChildProcess {
  public:
   WineProcess(const fs::path& hostPath, const std::vector<std::string>& arguments,
               const std::vector<std::string>& environment = {});
-  ~WineProcess();
-  WineProcess(const WineProcess&) = delete;
-  WineProcess& operator=(const WineProcess&) = delete;
-
-  // Waits up to the limit; true when the program has ended.
-  bool waitForEnd(std::chrono::milliseconds limit);
-  bool running() { return !waitForEnd(std::chrono::milliseconds(0)); }
-  testing_support::RunResult result() const { return result_; }
-
- private:
-  int pid_ = -1;
-  bool reaped_ = false;
-  testing_support::RunResult result_;
 };
 
 // Runs a Windows program inside the prefix and waits for it, two minutes at most.
