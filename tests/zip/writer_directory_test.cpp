@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
+#include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/updater_sandbox.h"
 #include "tests/zip/writer_test_support.h"
 
 using namespace writer_test;
@@ -99,10 +99,10 @@ TEST(WriterFinishing, UnzipAcceptsTheArchiveAndGivesBackEveryEntry) {
   EXPECT_EQ(LastWriterResult, ZipOk);
   EXPECT_EQ(readFile(archive), built.bytes);
 
-  const auto tested = runProgram("/usr/bin/unzip", {"-tq", archive.string()}, {}, folder.path());
+  const auto tested = runProgram({"/usr/bin/unzip", {"-tq", archive.string()}, {}, folder.path()});
   EXPECT_TRUE(tested.exited && tested.exitCode == 0) << "unzip -t found errors";
   const auto out = folder / "out";
-  const auto extracted = runProgram("/usr/bin/unzip", {"-q", archive.string(), "-d", out.string()}, {}, folder.path());
+  const auto extracted = runProgram({"/usr/bin/unzip", {"-q", archive.string(), "-d", out.string()}, {}, folder.path()});
   ASSERT_TRUE(extracted.exited && extracted.exitCode == 0);
   EXPECT_TRUE(std::filesystem::is_directory(out / "docs"));
   for (size_t i = 1; i < zip.entryCount(); ++i) EXPECT_EQ(readFile(out / zip.entry(i).name), zip.entry(i).content) << i;
