@@ -6,16 +6,16 @@ namespace bench {
 namespace {
 
 constexpr std::array<const char*, 96> kWords = {
-    "the", "update", "client", "folder", "file", "version", "patch", "archive", "entry", "window",
-    "return", "value", "const", "struct", "class", "public", "private", "static", "void", "bool",
-    "string", "index", "count", "buffer", "result", "error", "success", "install", "backup", "restore",
-    "of", "and", "to", "in", "is", "for", "with", "on", "that", "this",
-    "settings", "account", "message", "channel", "sync", "server", "request", "response", "timeout", "retry",
-    "user", "device", "display", "layout", "button", "label", "image", "icon", "theme", "color",
-    "width", "height", "margin", "padding", "border", "font", "size", "style", "text", "data",
-    "read", "write", "open", "close", "create", "delete", "rename", "copy", "move", "list",
-    "if", "else", "while", "break", "true", "false", "null", "new", "auto", "int",
-    "quillet", "config", "cache", "token", "session", "path"};
+    "the",      "update",  "client",  "folder",  "file",    "version", "patch",   "archive",  "entry",   "window",
+    "return",   "value",   "const",   "struct",  "class",   "public",  "private", "static",   "void",    "bool",
+    "string",   "index",   "count",   "buffer",  "result",  "error",   "success", "install",  "backup",  "restore",
+    "of",       "and",     "to",      "in",      "is",      "for",     "with",    "on",       "that",    "this",
+    "settings", "account", "message", "channel", "sync",    "server",  "request", "response", "timeout", "retry",
+    "user",     "device",  "display", "layout",  "button",  "label",   "image",   "icon",     "theme",   "color",
+    "width",    "height",  "margin",  "padding", "border",  "font",    "size",    "style",    "text",    "data",
+    "read",     "write",   "open",    "close",   "create",  "delete",  "rename",  "copy",     "move",    "list",
+    "if",       "else",    "while",   "break",   "true",    "false",   "null",    "new",      "auto",    "int",
+    "quillet",  "config",  "cache",   "token",   "session", "path"};
 
 void appendNumber(std::string& text, uint64_t value) {
   char digits[24];

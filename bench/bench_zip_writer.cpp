@@ -74,8 +74,7 @@ void ZipArchiveWriter::addFolder(const std::string& name) {
 }
 
 void ZipArchiveWriter::addFile(const std::string& name, const DeflatedData& data) {
-  addEntry({name, 8, data.crc, static_cast<uint32_t>(data.bytes.size()), data.size, kFileAttributes, 0},
-           data.bytes);
+  addEntry({name, 8, data.crc, static_cast<uint32_t>(data.bytes.size()), data.size, kFileAttributes, 0}, data.bytes);
 }
 
 void ZipArchiveWriter::addEntry(CentralEntry entry, const std::string& data) {

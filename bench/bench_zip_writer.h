@@ -12,8 +12,8 @@ namespace bench {
 
 struct DeflatedData {
   uint32_t crc = 0;
-  uint32_t size = 0;       // uncompressed
-  std::string bytes;       // raw deflate stream
+  uint32_t size = 0;  // uncompressed
+  std::string bytes;  // raw deflate stream
 };
 
 // Raw deflate (no zlib header), as zip stores it.

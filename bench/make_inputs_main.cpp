@@ -33,14 +33,23 @@ namespace {
 using bench::DeflatedData;
 using bench::Random;
 
-enum Stream : uint64_t { SmallFiles = 1, LargeFiles, ScaleFiles, InstalledFiles, FirstPatchFiles, SecondPatchFiles, AddedFiles, OtherFiles };
+enum Stream : uint64_t {
+  SmallFiles = 1,
+  LargeFiles,
+  ScaleFiles,
+  InstalledFiles,
+  FirstPatchFiles,
+  SecondPatchFiles,
+  AddedFiles,
+  OtherFiles
+};
 
 uint64_t streamOf(Stream kind, uint64_t index) { return (static_cast<uint64_t>(kind) << 40) | index; }
 
 struct PlannedEntry {
-  std::string name;          // folders end with "/"
+  std::string name;  // folders end with "/"
   uint64_t stream = 0;
-  size_t fixedSize = 0;      // 0: 200..4,000 bytes, chosen by the stream
+  size_t fixedSize = 0;  // 0: 200..4,000 bytes, chosen by the stream
 };
 
 std::string contentOf(uint64_t seed, const PlannedEntry& entry) {
@@ -139,8 +148,8 @@ std::vector<PlannedEntry> patchEntries(Stream kind, unsigned firstReplaced, unsi
     entries.push_back({folderName(folder)});
     entries.insert(entries.end(), byFolder[folder].begin(), byFolder[folder].end());
   }
-  const unsigned perFolder = (addedCount + static_cast<unsigned>(addedFolders.size()) - 1) /
-                             static_cast<unsigned>(addedFolders.size());
+  const unsigned perFolder =
+      (addedCount + static_cast<unsigned>(addedFolders.size()) - 1) / static_cast<unsigned>(addedFolders.size());
   for (size_t folder = 0; folder < addedFolders.size(); ++folder) {
     entries.push_back({addedFolders[folder]});
     for (unsigned k = 0; k < perFolder; ++k) {
@@ -185,8 +194,10 @@ void makePatchInputs(const fs::path& root, uint64_t seed) {
   fs::create_directories(patches);
   // Even indexes 0..11998 (6,000 files) and 8,000..19,998 (6,000 files):
   // 10,000 distinct files, 2,000 of them in both archives.
-  writeArchive(patches / "quillet_2.4.1_sp1.zip", seed, patchEntries(FirstPatchFiles, 0, 11998, 0, 1000, existingFolders));
-  writeArchive(patches / "quillet_2.4.1_sp2.zip", seed, patchEntries(SecondPatchFiles, 8000, 19998, 1000, 1000, newFolders));
+  writeArchive(patches / "quillet_2.4.1_sp1.zip", seed,
+               patchEntries(FirstPatchFiles, 0, 11998, 0, 1000, existingFolders));
+  writeArchive(patches / "quillet_2.4.1_sp2.zip", seed,
+               patchEntries(SecondPatchFiles, 8000, 19998, 1000, 1000, newFolders));
   writeClientDatabase(root / "usr000.db");
 }
 
@@ -204,7 +215,8 @@ int main(int argc, char** argv) {
     writeArchive(root / "small.zip", seed, foldersOfFiles(SmallFiles, 100, 200));
 
     std::vector<PlannedEntry> large;
-    for (unsigned i = 0; i < 8; ++i) large.push_back({"large" + number(i, 1) + ".txt", streamOf(LargeFiles, i), 32u << 20});
+    for (unsigned i = 0; i < 8; ++i)
+      large.push_back({"large" + number(i, 1) + ".txt", streamOf(LargeFiles, i), 32u << 20});
     writeArchive(root / "large.zip", seed, large);
 
     writeArchive(root / "scale-1000.zip", seed, foldersOfFiles(ScaleFiles, 10, 99));

@@ -42,4 +42,3 @@ void splitDriveAndFolder(const char16_t* path, std::u16string& drive, std::u16st
   }
   folder.assign(path + start, end - start);
 }
-

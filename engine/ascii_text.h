@@ -19,4 +19,3 @@ bool asciiEqualsIgnoringCase(const std::u16string& a, const std::u16string& b);
 // letter and colon when present, else empty; the folder runs from there up to
 // and including the last "\" or "/", else empty.
 void splitDriveAndFolder(const char16_t* path, std::u16string& drive, std::u16string& folder);
-

@@ -43,10 +43,9 @@ bool fitsTheShell(const char16_t* path) { return std::char_traits<char16_t>::len
 
 // False when one of the three paths cannot be built whole for the shell.
 bool buildInUsePaths(const InUseFile& file, InUsePaths& paths) {
-  const bool built = (file.name == nullptr ? readOwnExecutablePath(paths.normal)
-                                           : appendModuleFolderPath(paths.normal, file.name)) &&
-                     appendModuleFolderPath(paths.parked, file.parkedName) &&
-                     appendModuleFolderPath(paths.copy, file.copyName);
+  const bool built =
+      (file.name == nullptr ? readOwnExecutablePath(paths.normal) : appendModuleFolderPath(paths.normal, file.name)) &&
+      appendModuleFolderPath(paths.parked, file.parkedName) && appendModuleFolderPath(paths.copy, file.copyName);
   return built && fitsTheShell(paths.normal) && fitsTheShell(paths.parked) && fitsTheShell(paths.copy);
 }
 

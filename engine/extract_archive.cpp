@@ -50,8 +50,8 @@ bool extractArchive(const char16_t* archivePath, const char16_t* destinationFold
   bool whole = ZipReaderGetEntry(handle, -1, &record) == ZipOk;
   const int32_t count = whole ? record.index : 0;
   for (int32_t i = 0; whole && i < count; ++i) {
-    whole = ZipReaderGetEntry(handle, i, &record) == ZipOk &&
-            extractArchiveEntry(destinationFolder, record.name, handle);
+    whole =
+        ZipReaderGetEntry(handle, i, &record) == ZipOk && extractArchiveEntry(destinationFolder, record.name, handle);
   }
   ZipHandleClose(handle);
   return whole;

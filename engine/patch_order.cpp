@@ -57,9 +57,7 @@ bool patchNumberLess(const std::u16string& a, const std::u16string& b) {
   return leadingNumber(lowerA, markA + kNumberMarkLength) < leadingNumber(lowerB, markB + kNumberMarkLength);
 }
 
-bool isPatchArchiveName(const std::u16string& name) {
-  return asciiLowered(name).find(u".zip") != std::u16string::npos;
-}
+bool isPatchArchiveName(const std::u16string& name) { return asciiLowered(name).find(u".zip") != std::u16string::npos; }
 
 void sortPatchNames(std::list<std::u16string>& names) {
   if (names.size() < 2) return;

@@ -7,8 +7,8 @@
 namespace {
 
 constexpr uint32_t kCopyFlags = platform::kShellSilent | platform::kShellNoConfirmation |
-                                platform::kShellNoConfirmMkdir | platform::kShellNoErrorUi;  // 0x614
-constexpr uint32_t kDeleteFlags = platform::kShellNoConfirmation | platform::kShellNoErrorUi;  // 0x410
+                                platform::kShellNoConfirmMkdir | platform::kShellNoErrorUi;         // 0x614
+constexpr uint32_t kDeleteFlags = platform::kShellNoConfirmation | platform::kShellNoErrorUi;       // 0x410
 constexpr uint32_t kRenameFlags = platform::kShellNoConfirmation | platform::kShellNoConfirmMkdir;  // 0x210
 
 // The shell takes a list of paths ended by a second NUL, written into the

@@ -37,15 +37,14 @@ bool CAutoInstallPatch::recordOutcome(bool success) {
     database.openFile(narrowPath);
 
     char tableTest[kTableTestLength];
-    std::snprintf(tableTest, sizeof tableTest,
-                  "select count(*) from sqlite_master where type='table' and name='%s'", "autoupdate");
+    std::snprintf(tableTest, sizeof tableTest, "select count(*) from sqlite_master where type='table' and name='%s'",
+                  "autoupdate");
     // The table is the client's: without it nothing is written and nothing created.
     if (database.runScalarQuery(tableTest) <= 0) return false;
 
     const char* select = success ? "select v_sversion from autoupdate" : "select v_sbakversion from autoupdate";
     // %q doubles quotes, so the value is stored exactly as it was read.
-    const char* update =
-        success ? "update autoupdate set v_sbakversion='%q'" : "update autoupdate set v_sversion='%q'";
+    const char* update = success ? "update autoupdate set v_sbakversion='%q'" : "update autoupdate set v_sversion='%q'";
     {
       sql.format(select);
       CSqlQuery query = database.runQuery(sql.text);

@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
       {"method-12", [](ZipBuilder& z) { z.entry(2).method = 12; }},
       {"local-crc-differs", [](ZipBuilder& z) { z.entry(2).local.crc = 1; }},
       {"crc-mismatch", [](ZipBuilder& z) { z.entry(3).central.crc = z.entry(3).local.crc = 9; }},
-      {"lying-size", [](ZipBuilder& z) { z.entry(2).central.uncompressedSize = z.entry(2).local.uncompressedSize = 99999; }},
+      {"lying-size",
+       [](ZipBuilder& z) { z.entry(2).central.uncompressedSize = z.entry(2).local.uncompressedSize = 99999; }},
       {"bad-central-signature", [](ZipBuilder& z) { z.entry(4).central.signature = 1; }},
       {"disk-1", [](ZipBuilder& z) { z.endRecord().thisDisk = 1; }},
       {"counts-differ", [](ZipBuilder& z) { z.endRecord().entriesHere = 3; }},
@@ -111,7 +112,8 @@ int main(int argc, char** argv) {
   if (std::system((into + "'" + (folder / "zip-tool-deflated.zip").string() + "'" + members).c_str()) != 0 ||
       std::system((into + "-0 '" + (folder / "zip-tool-stored.zip").string() + "'" + members).c_str()) != 0 ||
       std::system(("cd '" + staging.string() + "' && zip -q '" + (folder / "zip-tool-extra-fields.zip").string() + "'" +
-                   members).c_str()) != 0) {
+                   members)
+                      .c_str()) != 0) {
     std::fprintf(stderr, "no zip tool: its archives are left out\n");
   }
   std::filesystem::remove_all(staging);

@@ -23,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Scratch {
-  fs::path base;     // holds the archive and the root; must stay as it is apart from the root
+  fs::path base;  // holds the archive and the root; must stay as it is apart from the root
   fs::path archive;
   fs::path root;
   std::u16string archiveWide;
@@ -32,7 +32,8 @@ struct Scratch {
 
 std::u16string widen(const std::string& text) {
   std::u16string out(text.size() + 1, u'\0');
-  int n = platform::multiByteToWide(platform::CodePage::Utf8, text.c_str(), -1, out.data(), static_cast<int>(out.size()));
+  int n =
+      platform::multiByteToWide(platform::CodePage::Utf8, text.c_str(), -1, out.data(), static_cast<int>(out.size()));
   out.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
   return out;
 }
@@ -55,9 +56,9 @@ Scratch& scratch() {
   }();
   static const bool cleanupRegistered = [] {
     return std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(scratch().base, ignored);
-    }) == 0;
+             std::error_code ignored;
+             fs::remove_all(scratch().base, ignored);
+           }) == 0;
   }();
   (void)cleanupRegistered;
   return s;
@@ -88,7 +89,8 @@ const char* compareIndexWithWalk(const std::vector<std::u16string>& names, int32
         failed = "a jump and the stepping disagree on success";
       } else if (!sameCurrent(a, b)) {
         failed = "a jump and the stepping stand on different entries";
-      } else if (SeekCentralEntryByName(a, wanted[i].c_str(), 2) != SeekCentralEntryByNameWalk(b, wanted[i].c_str(), 2)) {
+      } else if (SeekCentralEntryByName(a, wanted[i].c_str(), 2) !=
+                 SeekCentralEntryByNameWalk(b, wanted[i].c_str(), 2)) {
         failed = "the index and the walk give different results";
       } else if (!sameCurrent(a, b)) {
         failed = "the index and the walk leave different current entries";

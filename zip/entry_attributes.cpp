@@ -2,7 +2,8 @@
 
 uint32_t AttributesFromExternal(uint32_t ea) {
   uint32_t attributes = platform::kAttributeNormal;
-  if ((ea & 0x40000000u) != 0 || (ea & 0x10u) != 0) attributes = platform::kAttributeNormal | platform::kAttributeDirectory;
+  if ((ea & 0x40000000u) != 0 || (ea & 0x10u) != 0)
+    attributes = platform::kAttributeNormal | platform::kAttributeDirectory;
   if ((ea & 0x20u) != 0) attributes |= platform::kAttributeArchive;
   if ((ea & 0x02u) != 0) attributes |= platform::kAttributeHidden;
   // A Unix mode without the owner's write bit, or the DOS read-only bit.

@@ -2,7 +2,6 @@
 
 #include <string>
 
-
 namespace {
 
 bool forbiddenInFileNames(char16_t c) {

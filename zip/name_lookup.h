@@ -7,8 +7,8 @@
 
 struct ZipDirectory;
 
-constexpr uint32_t kLookupNameArea = 256;   // stored names compare as at most this many bytes
-constexpr uint32_t kWantedNameArea = 259;   // the wanted name's ANSI form, terminator included
+constexpr uint32_t kLookupNameArea = 256;  // stored names compare as at most this many bytes
+constexpr uint32_t kWantedNameArea = 259;  // the wanted name's ANSI form, terminator included
 constexpr int32_t kCaseSensitiveLookup = 1;
 
 // Makes the first entry of that name current (mode 1: exact bytes; any other:

@@ -1,8 +1,6 @@
 #include "zip/path_rules.h"
 
-bool IsAbsolutePath(const char16_t* path) {
-  return IsPathSeparator(path[0]) || (path[0] != 0 && path[1] == u':');
-}
+bool IsAbsolutePath(const char16_t* path) { return IsPathSeparator(path[0]) || (path[0] != 0 && path[1] == u':'); }
 
 const char16_t* PathBelowRoot(const char16_t* root, const char16_t* target) {
   size_t i = 0;

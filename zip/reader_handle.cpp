@@ -52,7 +52,7 @@ ZipReaderHandle* ZipReaderOpen(const char16_t* zipPath, const char16_t* rootFold
   auto* reader = new ZipReader();
   // A root that does not fit its buffer is refused rather than cut into another folder.
   bool rootFits = rootFolder != nullptr ? std::char_traits<char16_t>::length(rootFolder) < ZipMaxPath
-                                         : currentFolderAsRoot(reader->rootFolder);
+                                        : currentFolderAsRoot(reader->rootFolder);
   if (!rootFits) {
     delete reader;
     LastReaderResult = ZipOpenFailed;
@@ -66,7 +66,8 @@ ZipReaderHandle* ZipReaderOpen(const char16_t* zipPath, const char16_t* rootFold
   }
   LastReaderResult = result;
   if (rootFolder != nullptr) {
-    std::memcpy(reader->rootFolder, rootFolder, (std::char_traits<char16_t>::length(rootFolder) + 1) * sizeof(char16_t));
+    std::memcpy(reader->rootFolder, rootFolder,
+                (std::char_traits<char16_t>::length(rootFolder) + 1) * sizeof(char16_t));
   }
   if (result != 0) {
     delete reader;

@@ -25,14 +25,14 @@ constexpr int32_t ZipHandleKindWriter = 2;
 constexpr int ZipMaxPath = 260;  // units per path and per entry name, terminator included
 
 struct ZipReaderHandle {
-  int32_t kind = 0;          // 1 reader, 2 writer
-  void* object = nullptr;    // the ZipReader, or the ZipWriter
+  int32_t kind = 0;        // 1 reader, 2 writer
+  void* object = nullptr;  // the ZipReader, or the ZipWriter
 };
 
 struct ZipEntryRecord {
-  int32_t index;             // the entry count in the answer to index -1
+  int32_t index;  // the entry count in the answer to index -1
   char16_t name[ZipMaxPath];
-  uint32_t attributes;       // Windows file-attribute bits; 0x10 marks a folder
+  uint32_t attributes;  // Windows file-attribute bits; 0x10 marks a folder
   platform::FileTime accessTime;
   platform::FileTime creationTime;
   platform::FileTime writeTime;

@@ -15,17 +15,17 @@
 
 // One entry whose local header and data are out already, waiting for its central header.
 struct ZipWriterEntry {
-  uint8_t headerImage[24] = {};        // version made by .. uncompressed size, in file and byte order
+  uint8_t headerImage[24] = {};  // version made by .. uncompressed size, in file and byte order
   uint32_t nameLength = 0;
   uint32_t extraLength = 0;
   uint32_t commentLength = 0;
-  uint8_t diskAndInternal[4] = {};     // disk number start, internal attributes
-  uint8_t externalAndOffset[8] = {};   // external attributes, offset of the local header
-  std::unique_ptr<uint8_t[]> extra;    // extraLength bytes, owned by the entry
+  uint8_t diskAndInternal[4] = {};    // disk number start, internal attributes
+  uint8_t externalAndOffset[8] = {};  // external attributes, offset of the local header
+  std::unique_ptr<uint8_t[]> extra;   // extraLength bytes, owned by the entry
   // Not owned: the comment belongs to whoever added the entry (one text may
   // serve many entries) and must outlive the writer's close or free.
   const uint8_t* comment = nullptr;
-  std::string name;                    // at least nameLength bytes, as they go into the archive
+  std::string name;  // at least nameLength bytes, as they go into the archive
   std::unique_ptr<ZipWriterEntry> next;
 };
 
@@ -36,16 +36,16 @@ struct ZipWriter {
   ZipWriter(const ZipWriter&) = delete;
   ZipWriter& operator=(const ZipWriter&) = delete;
 
-  platform::File file;                                  // output when no view is in use
+  platform::File file;  // output when no view is in use
   platform::MappingHandle mapping = platform::kNoMapping;
-  uint32_t offsetBase = 0;                              // added to the directory's position in the end record
-  int32_t lastError = 0;                                // the sink's own code: ZipAlreadyOpen or ZipMapFailed
-  uint32_t position = 0;                                // archive position of the next byte
-  uint8_t* view = nullptr;                              // memory output is in use exactly when this is set
-  uint32_t used = 0;                                    // bytes written into the view
-  uint32_t capacity = 0;                                // size of the mapping and of its view
-  bool finished = false;                                // a second close writes nothing
-  std::unique_ptr<ZipWriterEntry> entries;              // in central-directory order
+  uint32_t offsetBase = 0;                  // added to the directory's position in the end record
+  int32_t lastError = 0;                    // the sink's own code: ZipAlreadyOpen or ZipMapFailed
+  uint32_t position = 0;                    // archive position of the next byte
+  uint8_t* view = nullptr;                  // memory output is in use exactly when this is set
+  uint32_t used = 0;                        // bytes written into the view
+  uint32_t capacity = 0;                    // size of the mapping and of its view
+  bool finished = false;                    // a second close writes nothing
+  std::unique_ptr<ZipWriterEntry> entries;  // in central-directory order
 };
 
 // Finishes the archive (central directory and end record) once and releases

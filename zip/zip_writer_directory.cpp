@@ -86,7 +86,8 @@ int32_t ZipWriterPutCentralHeader(ZipWriter* writer, const ZipWriterEntry* entry
   return written ? 0 : ZipWriterHeaderNotWritten;
 }
 
-int32_t ZipWriterPutEndRecord(ZipWriter* writer, uint32_t directoryOffset, uint32_t entryCount, uint32_t directorySize) {
+int32_t ZipWriterPutEndRecord(ZipWriter* writer, uint32_t directoryOffset, uint32_t entryCount,
+                              uint32_t directorySize) {
   uint8_t record[kEndRecordSize] = {0x50, 0x4B, 0x05, 0x06};  // disk numbers 0, no archive comment
   putLittleEndian16(record + 8, entryCount);
   putLittleEndian16(record + 10, entryCount);

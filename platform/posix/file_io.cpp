@@ -3,11 +3,10 @@
 #include "platform/posix/fault_injection.h"
 #include "platform/posix/posix_path.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
+#include <cerrno>
 
 namespace platform {
 namespace {

@@ -40,7 +40,7 @@ bool copyFile(const char16_t* from, const char16_t* to) {
   // A replaced file keeps its permissions, as with every copy here.
   struct stat replaced;
   const mode_t mode = lstat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode) ? replaced.st_mode & 07777
-                                                                                          : info.st_mode & 07777;
+                                                                                         : info.st_mode & 07777;
   const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   unlink(target.c_str());  // a read-only file or a link is replaced, not written through

@@ -7,11 +7,11 @@ namespace platform::posix {
 
 // Windows error numbers, so that results look the same on both systems.
 constexpr int kErrorNone = 0;
-constexpr int kErrorNotFound = 2;          // ERROR_FILE_NOT_FOUND
-constexpr int kErrorAccessDenied = 5;      // ERROR_ACCESS_DENIED
-constexpr int kErrorBadArguments = 87;     // ERROR_INVALID_PARAMETER
-constexpr int kErrorAlreadyExists = 183;   // ERROR_ALREADY_EXISTS
-constexpr int kErrorIntoItself = 0x4C7;    // a folder copied into its own sub-tree
+constexpr int kErrorNotFound = 2;         // ERROR_FILE_NOT_FOUND
+constexpr int kErrorAccessDenied = 5;     // ERROR_ACCESS_DENIED
+constexpr int kErrorBadArguments = 87;    // ERROR_INVALID_PARAMETER
+constexpr int kErrorAlreadyExists = 183;  // ERROR_ALREADY_EXISTS
+constexpr int kErrorIntoItself = 0x4C7;   // a folder copied into its own sub-tree
 
 // Copies a file, link or whole folder to target. A file replaces a file; a
 // folder merges into a folder; a file onto a folder, or a folder onto a file,

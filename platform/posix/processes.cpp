@@ -47,7 +47,8 @@ std::string executableNameOf(const std::string& pid) {
     // The kernel marks an image deleted since the start; its name is still its name.
     const std::string deleted = " (deleted)";
     struct stat info;
-    if (target.size() > deleted.size() && target.compare(target.size() - deleted.size(), deleted.size(), deleted) == 0 &&
+    if (target.size() > deleted.size() &&
+        target.compare(target.size() - deleted.size(), deleted.size(), deleted) == 0 &&
         stat(target.c_str(), &info) != 0) {
       target.resize(target.size() - deleted.size());
     }

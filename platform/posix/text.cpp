@@ -79,7 +79,6 @@ void appendUtf8(std::string& out, char32_t value) {
 
 }  // namespace
 
-
 std::u16string fromUtf8(const char* text, size_t length) {
   std::u16string out;
   out.reserve(length);

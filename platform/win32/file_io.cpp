@@ -40,7 +40,9 @@ bool File::write(const void* buffer, uint32_t count, uint32_t& bytesWritten) {
 
 bool File::seek(int64_t distance, SeekOrigin origin, uint64_t* newPosition) {
   if (!isOpen()) return false;
-  const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
+  const DWORD method = origin == SeekOrigin::Begin     ? FILE_BEGIN
+                       : origin == SeekOrigin::Current ? FILE_CURRENT
+                                                       : FILE_END;
   LARGE_INTEGER move;
   move.QuadPart = distance;
   LARGE_INTEGER position;

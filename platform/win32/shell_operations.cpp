@@ -6,7 +6,8 @@
 
 namespace platform {
 
-static_assert(static_cast<UINT>(ShellOperation::Move) == FO_MOVE && static_cast<UINT>(ShellOperation::Copy) == FO_COPY &&
+static_assert(static_cast<UINT>(ShellOperation::Move) == FO_MOVE &&
+                  static_cast<UINT>(ShellOperation::Copy) == FO_COPY &&
                   static_cast<UINT>(ShellOperation::Delete) == FO_DELETE &&
                   static_cast<UINT>(ShellOperation::Rename) == FO_RENAME,
               "our operation codes are the shell's");

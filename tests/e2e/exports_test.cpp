@@ -21,7 +21,8 @@ struct DynamicSymbol {
 };
 
 std::vector<DynamicSymbol> definedDynamicSymbols(const std::string& binary) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("nm -D --defined-only '" + binary + "' 2>&1").c_str(), "r"), pclose);
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("nm -D --defined-only '" + binary + "' 2>&1").c_str(), "r"),
+                                             pclose);
   std::vector<DynamicSymbol> symbols;
   std::array<char, 4096> line{};
   while (pipe && fgets(line.data(), static_cast<int>(line.size()), pipe.get())) {
@@ -45,8 +46,8 @@ std::string demangle(const std::string& name) {
 // executable's dynamic table whatever the program is.
 bool isRuntimeSymbol(const std::string& name) {
   static const std::set<std::string> linkerSymbols = {
-      "_IO_stdin_used", "__bss_start", "_edata", "_end", "_init", "_fini", "__data_start",
-      "data_start", "__dso_handle", "_start", "__libc_csu_init", "__libc_csu_fini"};
+      "_IO_stdin_used", "__bss_start", "_edata",       "_end",   "_init",           "_fini",
+      "__data_start",   "data_start",  "__dso_handle", "_start", "__libc_csu_init", "__libc_csu_fini"};
   if (linkerSymbols.count(name)) return true;
   // A version suffix marks a symbol that a shared library defines and the
   // executable only holds a copy of (std::cout, stderr, ...).

@@ -115,8 +115,8 @@ TEST(FullInstall, AnInstallationTooDeepToParkTheUpdaterStartsNothing) {
   writeScript(downloadFolder(sandbox) / "setup", "echo > " + quoted(marker) + "\n");
   TreeSnapshot before = snapshotTree(sandbox.root());
 
-  RunResult result = runProgram({deep / "VelmiUpdate", {"Y"}, {"XDG_CONFIG_HOME=" + sandbox.roamingFolder().string()},
-                                 sandbox.root()});
+  RunResult result = runProgram(
+      {deep / "VelmiUpdate", {"Y"}, {"XDG_CONFIG_HOME=" + sandbox.roamingFolder().string()}, sandbox.root()});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(describeTreeDifference(before, snapshotTree(sandbox.root())), "");
 }

@@ -16,20 +16,23 @@ TEST(ParkAndRestore, ReplacedFilesLeaveParkedCopiesThatTheNextRunDeletes) {
   fs::path install = sandbox.installFolder();
   writeFile(install / "sqlite3.dll", "old library");
   // The installer brings a new executable and a new library.
-  writeScript(downloadFolder(sandbox) / "setup",
-              "cp " + quoted(install / "VelmiUpdate_Rename.exe") + " " + quoted(sandbox.updater()) +
-                  "\necho new library > " + quoted(install / "sqlite3.dll") + "\n");
+  writeScript(downloadFolder(sandbox) / "setup", "cp " + quoted(install / "VelmiUpdate_Rename.exe") + " " +
+                                                     quoted(sandbox.updater()) + "\necho new library > " +
+                                                     quoted(install / "sqlite3.dll") + "\n");
 
   const std::string updater = readFile(sandbox.updater());
   sandbox.run({"Y"});
-  EXPECT_EQ(describeTreeDifference({{"Updater Copy.exe", updater}, {"VelmiUpdate_Rename.exe", updater},
-                                    {"sqlite3.dll", "new library\n"}, {"sqlite3_Rename.dll", "old library"}},
+  EXPECT_EQ(describeTreeDifference({{"Updater Copy.exe", updater},
+                                    {"VelmiUpdate_Rename.exe", updater},
+                                    {"sqlite3.dll", "new library\n"},
+                                    {"sqlite3_Rename.dll", "old library"}},
                                    snapshotTree(install)),
             "");
   fs::remove_all(downloadFolder(sandbox));
   sandbox.run({"Y"});
-  EXPECT_EQ(describeTreeDifference({{"Updater Copy.exe", updater}, {"sqlite3.dll", "new library\n"}}, snapshotTree(install)),
-            "")
+  EXPECT_EQ(
+      describeTreeDifference({{"Updater Copy.exe", updater}, {"sqlite3.dll", "new library\n"}}, snapshotTree(install)),
+      "")
       << "after the second run";
 }
 
@@ -44,12 +47,20 @@ TEST(ParkAndRestore, LeftoversAreGivenBackOrDeletedAndAFailedPayloadPutsBothBack
   const Row rows[] = {
       {"a parked copy without its normal file gets the name back (no download folder: the run stops after "
        "prepareUpdate)",
-       "Y", false, {{"sqlite3_Rename.dll", "leftover library"}, {"VelmiUpdate_Rename.exe", "leftover updater"}},
+       "Y",
+       false,
+       {{"sqlite3_Rename.dll", "leftover library"}, {"VelmiUpdate_Rename.exe", "leftover updater"}},
        {{"sqlite3.dll", "leftover library"}}},
-      {"both files come back when the payload fails", "Y", true, {{"sqlite3.dll", "library"}},
+      {"both files come back when the payload fails",
+       "Y",
+       true,
+       {{"sqlite3.dll", "library"}},
        {{"sqlite3.dll", "library"}}},
-      {"a patch run also deletes leftovers first (no patch folder: nothing else happens)", "N", false,
-       {{"sqlite3.dll", "library"}, {"sqlite3_Rename.dll", "leftover library"},
+      {"a patch run also deletes leftovers first (no patch folder: nothing else happens)",
+       "N",
+       false,
+       {{"sqlite3.dll", "library"},
+        {"sqlite3_Rename.dll", "leftover library"},
         {"VelmiUpdate_Rename.exe", "leftover updater"}},
        {{"sqlite3.dll", "library"}}},
   };

@@ -95,9 +95,10 @@ TEST(PatchRun, ReplacedFilesAndFoldersKeepTheirPermissions) {
     chmod((s.install() / "run.sh").c_str(), 0755);
     chmod((s.install() / "secret.txt").c_str(), 0600);
     chmod((s.install() / "private").c_str(), 0700);
-    std::vector<std::pair<std::string, std::string>> entries = {
-        {"VelmiUpdate", "new updater"}, {"private/data.txt", "new data"}, {"run.sh", "new script"},
-        {"secret.txt", "new secret"}};
+    std::vector<std::pair<std::string, std::string>> entries = {{"VelmiUpdate", "new updater"},
+                                                                {"private/data.txt", "new data"},
+                                                                {"run.sh", "new script"},
+                                                                {"secret.txt", "new secret"}};
     // Copied by name, so this comes last and fails after the others went in.
     if (rolledBack) {
       writeFile(s.install() / "zz", "a file where the patch brings a folder");

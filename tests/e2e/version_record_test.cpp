@@ -39,13 +39,15 @@ class PatchRun {
 
   // The version table's rows; one row "no table" when there is none.
   Rows versions() const {
-    if (queryRows(database(), "select name from sqlite_master where name = 'autoupdate'").empty()) return {{"no table"}};
+    if (queryRows(database(), "select name from sqlite_master where name = 'autoupdate'").empty())
+      return {{"no table"}};
     return queryRows(database(), "select v_sversion, v_sbakversion from autoupdate order by rowid");
   }
 
   // Everything but the version table, to show that the run left it alone.
   Rows everythingElse() const {
-    Rows rows = queryRows(database(), "select type, name, sql from sqlite_master where name <> 'autoupdate' order by name");
+    Rows rows =
+        queryRows(database(), "select type, name, sql from sqlite_master where name <> 'autoupdate' order by name");
     if (!rows.empty()) {
       for (const SqlRow& row : queryRows(database(), "select k, v from settings order by k")) rows.push_back(row);
     }
@@ -58,8 +60,8 @@ class PatchRun {
     fs::create_directories(patchFolder);
     TempFolder staging;
     testing_support::writeFile(staging / "patched.txt", "patched\n");
-    auto zipped = testing_support::runProgram({"/usr/bin/zip", {"-q", (patchFolder / "update_sp1.zip").string(), "patched.txt"},
-                                               {}, staging.path()});
+    auto zipped = testing_support::runProgram(
+        {"/usr/bin/zip", {"-q", (patchFolder / "update_sp1.zip").string(), "patched.txt"}, {}, staging.path()});
     ASSERT_TRUE(zipped.exited && zipped.exitCode == 0) << "the zip tool failed";
   }
 
@@ -92,13 +94,19 @@ TEST(VersionRecord, SuccessKeepsTheCurrentVersionAsBackupAndFailurePutsTheBackup
       {"failure", "('1.2.3', '1.2.2')", false, {{"1.2.2", "1.2.2"}}},
       // without waiting, the update would fail with SQLITE_BUSY and write nothing
       {"failure, once another process lets go", "('1.2.3', '1.2.2')", false, {{"1.2.2", "1.2.2"}}, true},
-      {"every row gets the first row's value", "('2.0', '1.0'), ('3.0', '1.5'), (NULL, NULL)", true,
+      {"every row gets the first row's value",
+       "('2.0', '1.0'), ('3.0', '1.5'), (NULL, NULL)",
+       true,
        {{"2.0", "2.0"}, {"3.0", "2.0"}, {std::nullopt, "2.0"}}},
-      {"a NULL current version is written as empty text", "(NULL, '1.0'), ('4.0', '3.0')", true,
+      {"a NULL current version is written as empty text",
+       "(NULL, '1.0'), ('4.0', '3.0')",
+       true,
        {{std::nullopt, ""}, {"4.0", ""}}},
       {"a NULL backup version is written as empty text", "('1.0', NULL)", false, {{"", std::nullopt}}},
       {"no rows: nothing to change, nothing added", nullptr, false, {}},
-      {"a value holding quotes is stored exactly", "('1.2''3 beta''; drop table settings; --', '1.0')", true,
+      {"a value holding quotes is stored exactly",
+       "('1.2''3 beta''; drop table settings; --', '1.0')",
+       true,
        {{"1.2'3 beta'; drop table settings; --", "1.2'3 beta'; drop table settings; --"}}},
       {"a missing table is neither written nor created", nullptr, true, {{"no table"}}, false, false},
   };
@@ -140,8 +148,10 @@ class RoamingFolderOverride {
     setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
   }
   ~RoamingFolderOverride() {
-    if (previous_) setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
-    else unsetenv("XDG_CONFIG_HOME");
+    if (previous_)
+      setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
+    else
+      unsetenv("XDG_CONFIG_HOME");
   }
 
  private:
@@ -168,7 +178,8 @@ TEST(VersionRecordResult, TrueOnlyWhenTheUpdateRanAndTheDatabaseClosed) {
   EXPECT_TRUE(patch.recordOutcome(true)) << "one row";
   EXPECT_EQ(queryRows(database, "select * from autoupdate"), (Rows{{"5", "5"}}));
   // A column the client dropped: the select fails.
-  executeSql(database, "drop table autoupdate; create table autoupdate(v_sversion text); insert into autoupdate values('6')");
+  executeSql(database,
+             "drop table autoupdate; create table autoupdate(v_sversion text); insert into autoupdate values('6')");
   EXPECT_FALSE(patch.recordOutcome(false));
   EXPECT_FALSE(patch.recordOutcome(true));
   EXPECT_EQ(queryRows(database, "select * from autoupdate"), (Rows{{"6"}}));

@@ -19,11 +19,11 @@ TEST(AsciiText, SplitsDriveAndFolderAsTheRuntimeDoes) {
     const char16_t* drive;
     const char16_t* folder;
   };
-  for (const Case& c : {Case{u"C:\\Program Files\\Quillet\\VelmiUpdate.exe", u"C:", u"\\Program Files\\Quillet\\"},
-                        Case{u"\\\\server\\share\\VelmiUpdate.exe", u"", u"\\\\server\\share\\"},
-                        Case{u"/opt/quillet/VelmiUpdate", u"", u"/opt/quillet/"},
-                        Case{u"C:VelmiUpdate.exe", u"C:", u""}, Case{u"VelmiUpdate.exe", u"", u""},
-                        Case{u"", u"", u""}, Case{u"/mixed\\sep/name", u"", u"/mixed\\sep/"}}) {
+  for (const Case& c :
+       {Case{u"C:\\Program Files\\Quillet\\VelmiUpdate.exe", u"C:", u"\\Program Files\\Quillet\\"},
+        Case{u"\\\\server\\share\\VelmiUpdate.exe", u"", u"\\\\server\\share\\"},
+        Case{u"/opt/quillet/VelmiUpdate", u"", u"/opt/quillet/"}, Case{u"C:VelmiUpdate.exe", u"C:", u""},
+        Case{u"VelmiUpdate.exe", u"", u""}, Case{u"", u"", u""}, Case{u"/mixed\\sep/name", u"", u"/mixed\\sep/"}}) {
     std::u16string drive = u"stale";
     std::u16string folder = u"stale";
     splitDriveAndFolder(c.path, drive, folder);

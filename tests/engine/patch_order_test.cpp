@@ -41,7 +41,8 @@ TEST(PatchOrder, EqualNumbersKeepListingOrder) {
   // Enough names to fill several bins: the result must be the stable order by number.
   std::mt19937 random(7);
   Names listing;
-  for (int i = 0; i < 1500; ++i) listing.push_back("p" + std::to_string(i) + "_sp" + std::to_string(random() % 40) + ".zip");
+  for (int i = 0; i < 1500; ++i)
+    listing.push_back("p" + std::to_string(i) + "_sp" + std::to_string(random() % 40) + ".zip");
   Names expected = listing;
   std::stable_sort(expected.begin(), expected.end(), less);
   EXPECT_EQ(sorted(listing), expected);
@@ -74,17 +75,30 @@ TEST(PatchOrder, TheNumberAfterTheFirstMarkAsTheRuntimeReadsIt) {
   };
   const Row rows[] = {
       // numbers, not letters; upper case counts as lower case
-      {"z_sp2.zip", "a_sp10.zip", Less}, {"x_sp9.zip", "PATCH_SP10.ZIP", Less}, {"PATCH_Sp1.ZIP", "x_sp9.zip", Less},
+      {"z_sp2.zip", "a_sp10.zip", Less},
+      {"x_sp9.zip", "PATCH_SP10.ZIP", Less},
+      {"PATCH_Sp1.ZIP", "x_sp9.zip", Less},
       // a name without "_sp" is neither less nor greater
-      {"x.zip", "a_sp1.zip", Same}, {"x.zip", "y.zip", Same}, {"x_s1.zip", "a_sp-5.zip", Same},
+      {"x.zip", "a_sp1.zip", Same},
+      {"x.zip", "y.zip", Same},
+      {"x_s1.zip", "a_sp-5.zip", Same},
       // only the first mark counts: after it comes "are_sp3.zip", no digits, number 0
-      {"my_spare_sp3.zip", "a_sp0.zip", Same}, {"my_spare_sp3.zip", "a_sp1.zip", Less},
+      {"my_spare_sp3.zip", "a_sp0.zip", Same},
+      {"my_spare_sp3.zip", "a_sp1.zip", Less},
       // a mark followed by no digit counts as 0
-      {"a_sp.zip", "b_sp0.zip", Same}, {"a_spx1.zip", "b_sp0.zip", Same}, {"a_sp-1.zip", "b_sp.zip", Less},
+      {"a_sp.zip", "b_sp0.zip", Same},
+      {"a_spx1.zip", "b_sp0.zip", Same},
+      {"a_sp-1.zip", "b_sp.zip", Less},
       // zeros, signs and white space; one sign only, directly before the digits
-      {"x_sp007.zip", "x_sp7.zip", Same}, {"x_sp+7.zip", "x_sp7.zip", Same}, {"x_sp 7.zip", "x_sp7.zip", Same},
-      {"x_sp\t 7.zip", "x_sp7.zip", Same}, {"x_sp-1.zip", "y_sp0.zip", Less}, {"x_sp-2.zip", "y_sp-1.zip", Less},
-      {"x_sp--1.zip", "y_sp0.zip", Same}, {"x_sp- 1.zip", "y_sp0.zip", Same}, {"x_sp+-1.zip", "y_sp0.zip", Same},
+      {"x_sp007.zip", "x_sp7.zip", Same},
+      {"x_sp+7.zip", "x_sp7.zip", Same},
+      {"x_sp 7.zip", "x_sp7.zip", Same},
+      {"x_sp\t 7.zip", "x_sp7.zip", Same},
+      {"x_sp-1.zip", "y_sp0.zip", Less},
+      {"x_sp-2.zip", "y_sp-1.zip", Less},
+      {"x_sp--1.zip", "y_sp0.zip", Same},
+      {"x_sp- 1.zip", "y_sp0.zip", Same},
+      {"x_sp+-1.zip", "y_sp0.zip", Same},
       // numbers beyond 32 bits are clamped
       {"x_sp2147483648.zip", "y_sp2147483647.zip", Same},
       {"x_sp99999999999999999999999.zip", "y_sp2147483647.zip", Same},
@@ -105,5 +119,6 @@ TEST(PatchOrder, ZipAnywhereInTheNameMakesAnArchive) {
   for (const char16_t* name : {u"update.ZIP", u"part.zip.txt", u".zip", u"a_sp1.Zip"}) {
     EXPECT_TRUE(isPatchArchiveName(name)) << narrow(name);
   }
-  for (const char16_t* name : {u"notes.txt", u"archivezip", u"a.zi", u""}) EXPECT_FALSE(isPatchArchiveName(name)) << narrow(name);
+  for (const char16_t* name : {u"notes.txt", u"archivezip", u"a.zi", u""})
+    EXPECT_FALSE(isPatchArchiveName(name)) << narrow(name);
 }

@@ -15,9 +15,7 @@ using testing_support::widen;
 
 namespace {
 
-std::u16string installFolder() {
-  return widen(fs::canonical("/proc/self/exe").parent_path().string() + "/");
-}
+std::u16string installFolder() { return widen(fs::canonical("/proc/self/exe").parent_path().string() + "/"); }
 
 }  // namespace
 
@@ -109,11 +107,12 @@ TEST(TextConversion, BothWaysWithinTheirBuffers) {
     size_t capacity;
     const char* expected;  // null: refused, the buffer emptied
   };
-  for (const ToNarrow& row : {ToNarrow{u"", 64, ""}, ToNarrow{u"C:\\Users\\ann\\usr000.db", 64, "C:\\Users\\ann\\usr000.db"},
-                              ToNarrow{u"\U0001F600\xD800x", 64, "\xF0\x9F\x98\x80\xEF\xBF\xBDx"},
-                              // only U+DC80 to U+DCFF stand for bytes
-                              ToNarrow{u"caf\xDCE9\xDC7F", 64, "caf\xE9\xEF\xBF\xBD"}, ToNarrow{u"abc", 4, "abc"},
-                              ToNarrow{u"abcd", 4, nullptr}}) {
+  for (const ToNarrow& row :
+       {ToNarrow{u"", 64, ""}, ToNarrow{u"C:\\Users\\ann\\usr000.db", 64, "C:\\Users\\ann\\usr000.db"},
+        ToNarrow{u"\U0001F600\xD800x", 64, "\xF0\x9F\x98\x80\xEF\xBF\xBDx"},
+        // only U+DC80 to U+DCFF stand for bytes
+        ToNarrow{u"caf\xDCE9\xDC7F", 64, "caf\xE9\xEF\xBF\xBD"}, ToNarrow{u"abc", 4, "abc"},
+        ToNarrow{u"abcd", 4, nullptr}}) {
     SCOPED_TRACE(narrow(row.source) + " in " + std::to_string(row.capacity));
     char buffer[64];
     std::fill(std::begin(buffer), std::end(buffer), '#');

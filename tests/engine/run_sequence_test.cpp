@@ -44,8 +44,8 @@ TEST(RunSequence, AFailingStepEndsTheChainAndTheClosingStepsStillRun) {
   const Calls chain{"prepareUpdate", "backupFiles", "moveLockedFilesAside", "preparePayload", "applyUpdate"};
   auto expected = [&](size_t stepsRun, bool success) {
     Calls calls(chain.begin(), chain.begin() + static_cast<long>(stepsRun));
-    calls.insert(calls.end(), {success ? "recordOutcome(true)" : "recordOutcome(false)", "restoreLockedFiles",
-                               "removeWorkFolders"});
+    calls.insert(calls.end(),
+                 {success ? "recordOutcome(true)" : "recordOutcome(false)", "restoreLockedFiles", "removeWorkFolders"});
     return calls;
   };
   // One procedure for every run: the success flag is set afresh each time.

@@ -149,7 +149,8 @@ TEST(PatchRollback, TakesNamesLiterallyNeverFollowsLinksAndGoesPastFailures) {
   fs::create_symlink("../outside", install / "data");
   const TreeSnapshot outsideBefore = snapshotTree(outside);
   auto rollBack = [&] {
-    return rollBackPatch(widen(extract.string()).c_str(), widen(backup.string()).c_str(), widen(install.string()).c_str());
+    return rollBackPatch(widen(extract.string()).c_str(), widen(backup.string()).c_str(),
+                         widen(install.string()).c_str());
   };
   {
     SCOPED_TRACE("everything put back");

@@ -164,7 +164,8 @@ void overlappingEntries(HostileArchive& test, bool sameName) {
     testing_support::ZipLayout layout;
     std::string bytes = zip.build(&layout);
     for (size_t i = first + 1; i < zip.entryCount(); ++i) {
-      testing_support::patchLE32(bytes, layout.centralHeaders[i] + 42, static_cast<uint32_t>(layout.localHeaders[first]));
+      testing_support::patchLE32(bytes, layout.centralHeaders[i] + 42,
+                                 static_cast<uint32_t>(layout.localHeaders[first]));
     }
     testing_support::writeFile(test.archive(), bytes);
 

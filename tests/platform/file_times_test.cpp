@@ -27,10 +27,14 @@ TEST(TimeConversion, DosStampsTakenAsTheyStand) {
     uint16_t date, time;
   };
   const Bad bad[] = {
-      {"month 0", dosDate(2020, 0, 1), 0},         {"month 13", dosDate(2020, 13, 1), 0},
-      {"day 0", dosDate(2020, 1, 0), 0},           {"February 30", dosDate(2020, 2, 30), 0},
-      {"February 29 of 2023", dosDate(2023, 2, 29), 0}, {"hour 24", dosDate(2020, 1, 1), dosTime(24, 0, 0)},
-      {"minute 60", dosDate(2020, 1, 1), dosTime(0, 60, 0)}, {"second 60", dosDate(2020, 1, 1), dosTime(0, 0, 60)},
+      {"month 0", dosDate(2020, 0, 1), 0},
+      {"month 13", dosDate(2020, 13, 1), 0},
+      {"day 0", dosDate(2020, 1, 0), 0},
+      {"February 30", dosDate(2020, 2, 30), 0},
+      {"February 29 of 2023", dosDate(2023, 2, 29), 0},
+      {"hour 24", dosDate(2020, 1, 1), dosTime(24, 0, 0)},
+      {"minute 60", dosDate(2020, 1, 1), dosTime(0, 60, 0)},
+      {"second 60", dosDate(2020, 1, 1), dosTime(0, 0, 60)},
   };
   for (const Bad& b : bad) {
     EXPECT_FALSE(platform::dosDateTimeToFileTime(b.date, b.time, time)) << b.what;
@@ -53,8 +57,9 @@ TEST(TimeConversion, UtcSecondsThroughCalendarFields) {
   EXPECT_FALSE(platform::utcSecondsToSystemTime(-1, fields));
   EXPECT_FALSE(platform::utcSecondsToSystemTime(32535216000LL, fields)) << "past the year 3000";
 
-  for (auto spoil : {+[](platform::SystemTime& t) { t.month = 13; }, +[](platform::SystemTime& t) { t.milliseconds = 1000; },
-                     +[](platform::SystemTime& t) { t.year = 1600; }}) {
+  for (auto spoil :
+       {+[](platform::SystemTime& t) { t.month = 13; }, +[](platform::SystemTime& t) { t.milliseconds = 1000; },
+        +[](platform::SystemTime& t) { t.year = 1600; }}) {
     platform::SystemTime bad = fields;
     spoil(bad);
     EXPECT_FALSE(platform::systemTimeToFileTime(bad, time));

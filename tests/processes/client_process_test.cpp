@@ -22,7 +22,7 @@ std::unique_ptr<ChildProcess> startNamed(const TempFolder& folder, const std::st
 
 // Every updater run on this machine ends the first client it finds, so a
 // client of someone else's would change what these tests see.
-#define SKIP_IF_ANOTHER_CLIENT_RUNS()                                                 \
+#define SKIP_IF_ANOTHER_CLIENT_RUNS() \
   if (findClientProcessId() != 0) GTEST_SKIP() << "another Quillet.exe is running"
 
 }  // namespace

@@ -18,7 +18,9 @@ namespace testing_support {
 struct ChildOptions {
   ChildOptions(std::filesystem::path program, std::vector<std::string> arguments = {},
                std::vector<std::string> environment = {}, std::filesystem::path workingFolder = {})
-      : program(std::move(program)), arguments(std::move(arguments)), environment(std::move(environment)),
+      : program(std::move(program)),
+        arguments(std::move(arguments)),
+        environment(std::move(environment)),
         workingFolder(std::move(workingFolder)) {}
 
   std::filesystem::path program;
@@ -56,7 +58,9 @@ class ChildProcess {
   // Waits up to the limit; true once the child has ended.
   bool waitForEnd(std::chrono::milliseconds limit);
   bool running() { return !waitForEnd(std::chrono::milliseconds(0)); }
-  bool endsBySignal(int number, std::chrono::milliseconds limit) { return waitForEnd(limit) && result_.signal == number; }
+  bool endsBySignal(int number, std::chrono::milliseconds limit) {
+    return waitForEnd(limit) && result_.signal == number;
+  }
   // Waits until the child stops (true) or ends (false).
   bool waitForStop();
   void signal(int number) const;

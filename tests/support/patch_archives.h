@@ -47,8 +47,8 @@ inline void makeZip(const std::filesystem::path& archive, const std::map<std::st
 }
 
 // Every member holds one file whose content is given: files and members in one.
-inline void makeZip(const std::filesystem::path& archive, const std::vector<std::pair<std::string, std::string>>& entries,
-                    const std::string& options = "") {
+inline void makeZip(const std::filesystem::path& archive,
+                    const std::vector<std::pair<std::string, std::string>>& entries, const std::string& options = "") {
   std::map<std::string, std::string> files;
   std::vector<std::string> members;
   for (const auto& [name, content] : entries) {

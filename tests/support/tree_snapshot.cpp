@@ -10,8 +10,8 @@ TreeSnapshot snapshotTree(const std::filesystem::path& root) {
   TreeSnapshot snapshot;
   std::error_code error;
   if (!std::filesystem::is_directory(root, error)) return snapshot;
-  for (auto it = std::filesystem::recursive_directory_iterator(root); it != std::filesystem::recursive_directory_iterator();
-       ++it) {
+  for (auto it = std::filesystem::recursive_directory_iterator(root);
+       it != std::filesystem::recursive_directory_iterator(); ++it) {
     std::string relative = std::filesystem::relative(it->path(), root).generic_string();
     if (it->is_directory() && !it->is_symlink()) {
       snapshot[relative] = "<folder>";

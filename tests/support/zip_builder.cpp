@@ -18,8 +18,7 @@ uint16_t dosTime(int hour, int minute, int second) {
 namespace {
 
 uint32_t crc32Of(const std::string& data) {
-  return static_cast<uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+  return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
 void putLE16(std::string& out, uint32_t value) {
@@ -146,7 +145,8 @@ std::string ZipBuilder::build(ZipLayout* layout) const {
     where.centralHeaders.push_back(out.size());
     putHeader(out, 0x02014B50u, e, e.central,
               {crc32Of(e.content), static_cast<uint32_t>(data[i].size()), static_cast<uint32_t>(e.content.size()),
-               static_cast<uint16_t>(e.centralExtra.size())}, true);
+               static_cast<uint16_t>(e.centralExtra.size())},
+              true);
     putLE16(out, static_cast<uint32_t>(e.comment.size()));
     putLE32(out, 0);  // disk number, internal attributes
     putLE32(out, e.externalAttributes);

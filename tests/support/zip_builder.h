@@ -40,14 +40,14 @@ struct ZipHeaderOverrides {
 };
 
 struct ZipBuilderEntry {
-  std::string name;                 // bytes as stored (UTF-8 here)
-  std::string content;              // the uncompressed bytes
-  uint16_t method = kZipDeflated;   // 0 and 8 are compressed as named; any other stores the content raw
-  uint16_t dosDate = 0x5A21;        // 2025-01-01
-  uint16_t dosTime = 0x6000;        // 12:00:00
+  std::string name;                // bytes as stored (UTF-8 here)
+  std::string content;             // the uncompressed bytes
+  uint16_t method = kZipDeflated;  // 0 and 8 are compressed as named; any other stores the content raw
+  uint16_t dosDate = 0x5A21;       // 2025-01-01
+  uint16_t dosTime = 0x6000;       // 12:00:00
   uint32_t externalAttributes = 0;
-  uint16_t versionMadeBy = 20;      // DOS; 0x031E is Unix
-  bool dataDescriptor = false;      // flag bit 3, zero CRC and sizes locally, a descriptor after the data
+  uint16_t versionMadeBy = 20;  // DOS; 0x031E is Unix
+  bool dataDescriptor = false;  // flag bit 3, zero CRC and sizes locally, a descriptor after the data
   std::string localExtra;
   std::string centralExtra;
   std::string comment;

@@ -8,8 +8,8 @@
 
 TEST(SqlException, CodeNamesCoverLibraryCodesAndNothingElse) {
   const std::pair<int, const char*> named[] = {
-      {0, "SQLITE_OK"},          {1, "SQLITE_ERROR"}, {5, "SQLITE_BUSY"},  {14, "SQLITE_CANTOPEN"}, {21, "SQLITE_MISUSE"},
-      {25, "SQLITE_RANGE"},      {100, "SQLITE_ROW"}, {101, "SQLITE_DONE"}, {1000, "SQLDB_ERROR"},
+      {0, "SQLITE_OK"},     {1, "SQLITE_ERROR"}, {5, "SQLITE_BUSY"},   {14, "SQLITE_CANTOPEN"}, {21, "SQLITE_MISUSE"},
+      {25, "SQLITE_RANGE"}, {100, "SQLITE_ROW"}, {101, "SQLITE_DONE"}, {1000, "SQLDB_ERROR"},
   };
   for (const auto& [code, name] : named) EXPECT_STREQ(CSqlException::codeName(code), name) << code;
   for (int code : {26, 99, 102, 999, 1001, -1, -1000, 2147483647, -2147483647 - 1}) {

@@ -76,8 +76,8 @@ TEST(SqlQuery, ColumnReadsRefuseAMissingStatementOrColumn) {
   EXPECT_EQ(noColumn.columnCount, 0);
   for (auto [query, message] : {std::pair{&noStatement, "SQLDB_ERROR[1000]: Null Virtual Machine pointer"},
                                 std::pair{&noColumn, "SQLDB_ERROR[1000]: Invalid field index requested"}}) {
-    for (const CSqlException& failure : {thrownBy([q = query] { q->firstColumnText(); }),
-                                         thrownBy([q = query] { q->firstColumnInt(); })}) {
+    for (const CSqlException& failure :
+         {thrownBy([q = query] { q->firstColumnText(); }), thrownBy([q = query] { q->firstColumnInt(); })}) {
       EXPECT_EQ(failure.code, 1000);
       EXPECT_STREQ(failure.message, message);
     }

@@ -15,8 +15,8 @@ TEST(WineExecutable, ManifestAsksForNoElevation) {
 }
 
 TEST(WineExecutable, ImportsSqliteFromItsDll) {
-  const std::string dump =
-      commandOutput(std::string("'") + VELMI_MINGW_OBJDUMP + "' -p '" + windowsBuildFile("VelmiUpdate.exe").string() + "'");
+  const std::string dump = commandOutput(std::string("'") + VELMI_MINGW_OBJDUMP + "' -p '" +
+                                         windowsBuildFile("VelmiUpdate.exe").string() + "'");
   EXPECT_NE(dump.find("DLL Name: sqlite3.dll"), std::string::npos);
   EXPECT_NE(dump.find("sqlite3_open"), std::string::npos);
 }

@@ -28,8 +28,7 @@ struct ExportTable {
 };
 
 ExportTable readExportTable(const fs::path& executable) {
-  const std::string dump =
-      commandOutput(std::string("'") + VELMI_MINGW_OBJDUMP + "' -p '" + executable.string() + "'");
+  const std::string dump = commandOutput(std::string("'") + VELMI_MINGW_OBJDUMP + "' -p '" + executable.string() + "'");
   ExportTable table;
   std::istringstream lines(dump);
   std::string line;

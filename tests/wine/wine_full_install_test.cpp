@@ -35,8 +35,8 @@ TEST(WineFullInstall, InstallerRunsInTheDownloadFolderWithoutArgumentsAndIsWaite
   const std::string ownExecutable = testing_support::readFile(installFolder() / "VelmiUpdate.exe");
 
   // The updater hands its environment on; the probe reads where to write from it.
-  const auto run = runUpdater("Y", {"VELMI_PROBE_RECORD=" + windowsPath(record),
-                                    "VELMI_PROBE_INSTALL=" + windowsPath(installFolder()) + "\\"});
+  const auto run = runUpdater(
+      "Y", {"VELMI_PROBE_RECORD=" + windowsPath(record), "VELMI_PROBE_INSTALL=" + windowsPath(installFolder()) + "\\"});
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(run.exitCode, 0);
 

@@ -1,7 +1,7 @@
 #include "tests/wine/wine_machine.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -16,10 +16,10 @@ namespace wine_testing {
 namespace {
 
 const std::vector<std::string>& wineEnvironment() {
-  static const std::vector<std::string> environment = {
-      std::string("WINEPREFIX=") + VELMI_WINE_PREFIX, "WINEDEBUG=-all", "WINEARCH=win64",
-      // Neither Mono nor Gecko: no installer dialogs.
-      "WINEDLLOVERRIDES=mscoree,mshtml="};
+  static const std::vector<std::string> environment = {std::string("WINEPREFIX=") + VELMI_WINE_PREFIX, "WINEDEBUG=-all",
+                                                       "WINEARCH=win64",
+                                                       // Neither Mono nor Gecko: no installer dialogs.
+                                                       "WINEDLLOVERRIDES=mscoree,mshtml="};
   return environment;
 }
 
@@ -127,8 +127,10 @@ void makeZip(const fs::path& archive, const std::map<std::string, std::string>& 
 }
 
 void makeVersionTable(const fs::path& database, const std::string& version, const std::string& backupVersion) {
-  const std::string sql = "CREATE TABLE autoupdate(v_sversion TEXT, v_sbakversion TEXT); INSERT INTO autoupdate "
-                          "VALUES('" + version + "', '" + backupVersion + "');";
+  const std::string sql =
+      "CREATE TABLE autoupdate(v_sversion TEXT, v_sbakversion TEXT); INSERT INTO autoupdate "
+      "VALUES('" +
+      version + "', '" + backupVersion + "');";
   const auto result =
       testing_support::runProgram({VELMI_SQLITE3_CLI, {database.string(), sql}, {}, database.parent_path()});
   if (!result.exited || result.exitCode != 0) throw std::runtime_error("sqlite3 could not make " + database.string());

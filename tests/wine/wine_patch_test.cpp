@@ -47,8 +47,8 @@ TEST_F(WinePatch, AppliesArchivesByNumberAndRecordsTheVersion) {
   makeZip(patchFolder() / "client_sp10.zip",
           {{"readme.txt", "readme from sp10"}, {"client.dat", "client from sp10"}, {"sqlite3.dll", newLibrary}});
   makeZip(patchFolder() / "client_sp2.zip", {{"readme.txt", "readme from sp2"},
-                                              {"data/strings.txt", "strings from sp2"},
-                                              {"data/fonts/extra.txt", "extra from sp2"}});
+                                             {"data/strings.txt", "strings from sp2"},
+                                             {"data/fonts/extra.txt", "extra from sp2"}});
   const std::string ownExecutable = readFile(installFolder() / "VelmiUpdate.exe");
 
   const auto run = runUpdater("N");
@@ -124,8 +124,8 @@ TEST_F(WinePatch, ARunThatDiedDuringItsCopyIsPutBackByTheNext) {
   const fs::path backup = clientDataFolder() / "baksrcfile";
   fs::copy(installFolder(), backup, fs::copy_options::recursive);
   const fs::path extracted = clientDataFolder() / "decpressupdatefile";
-  for (const auto& [name, content] : std::map<std::string, std::string>{
-           {"client.dat", "client from sp1"}, {"data/added.txt", "added by sp1"}}) {
+  for (const auto& [name, content] :
+       std::map<std::string, std::string>{{"client.dat", "client from sp1"}, {"data/added.txt", "added by sp1"}}) {
     for (const fs::path& folder : {extracted, installFolder()}) {
       fs::create_directories((folder / name).parent_path());
       writeFile(folder / name, content);

@@ -10,8 +10,8 @@ namespace {
 
 using testing_support::kZipDeflated;
 using testing_support::kZipStored;
-using testing_support::ZipBuilderEntry;
 using testing_support::readFile;
+using testing_support::ZipBuilderEntry;
 
 std::string sample(size_t size) {
   std::string text;
@@ -37,8 +37,8 @@ TEST(DamagedEntries, EachDefectGivesItsCode) {
       {"method 12 in both", [](ZipBuilder& z) { z.entry(0).method = 12; }, ZipBadLocalHeader, ZipBadLocalHeader},
       {"method 14 in both", [](ZipBuilder& z) { z.entry(0).method = 14; }, ZipBadLocalHeader, ZipBadLocalHeader},
       {"local CRC differs", [](ZipBuilder& z) { z.entry(0).local.crc = 1; }, ZipBadLocalHeader, ZipBadLocalHeader},
-      {"local compressed size differs", [](ZipBuilder& z) { z.entry(0).local.compressedSize = 3; },
-       ZipBadLocalHeader, ZipBadLocalHeader},
+      {"local compressed size differs", [](ZipBuilder& z) { z.entry(0).local.compressedSize = 3; }, ZipBadLocalHeader,
+       ZipBadLocalHeader},
       {"local uncompressed size differs", [](ZipBuilder& z) { z.entry(0).local.uncompressedSize = 3; },
        ZipBadLocalHeader, ZipBadLocalHeader},
       {"local name length differs", [](ZipBuilder& z) { z.entry(0).local.nameLength = 4; }, ZipBadLocalHeader,
@@ -77,8 +77,7 @@ TEST(DamagedEntries, EachDefectGivesItsCode) {
          z.entry(0).local.extraLength = 2;
        },
        ZipOk, ZipOk},
-      {"data descriptor with zero local values", [](ZipBuilder& z) { z.entry(0).dataDescriptor = true; }, ZipOk,
-       ZipOk},
+      {"data descriptor with zero local values", [](ZipBuilder& z) { z.entry(0).dataDescriptor = true; }, ZipOk, ZipOk},
       {"local extra field past the end", [](ZipBuilder& z) { z.entry(0).local.extraLength = 60000; },
        ZipExtraUnreadable, ZipExtraUnreadable},
       // Stored data are written whole before the check fails.

@@ -17,12 +17,12 @@ TEST(EntryAttributes, MadeFromDosBitsAndTheUnixMode) {
     uint32_t expected;
   };
   const Case cases[] = {
-      {0x00, 0x81},       {0x10, 0x91},       {0x20, 0xA1},       {0x27, 0xA7},
-      {0x41ED0010, 0x90},  // Unix folder rwxr-xr-x with the DOS folder bit
-      {0x81A40000, 0x80},  // Unix file rw-r--r--
-      {0x81240000, 0x81},  // Unix file r--r--r--
-      {0x81A40001, 0x81},  // writable, but the DOS read-only bit
-      {0x40000000, 0x91},  // folder type alone, no write bit
+      {0x00, 0x81},       {0x10, 0x91},       {0x20, 0xA1},
+      {0x27, 0xA7},       {0x41ED0010, 0x90},  // Unix folder rwxr-xr-x with the DOS folder bit
+      {0x81A40000, 0x80},                      // Unix file rw-r--r--
+      {0x81240000, 0x81},                      // Unix file r--r--r--
+      {0x81A40001, 0x81},                      // writable, but the DOS read-only bit
+      {0x40000000, 0x91},                      // folder type alone, no write bit
   };
   for (const Case& c : cases) {
     EXPECT_EQ(AttributesFromExternal(c.external), c.expected) << std::hex << c.external;
@@ -53,9 +53,9 @@ TEST(EntryTimes, DosStampAndExtendedTimestamps) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EntryTimes times = EntryTimesFrom((uint32_t{date} << 16) | time,
-                                      reinterpret_cast<const unsigned char*>(c.extra.data()),
-                                      static_cast<uint32_t>(c.extra.size()));
+    EntryTimes times =
+        EntryTimesFrom((uint32_t{date} << 16) | time, reinterpret_cast<const unsigned char*>(c.extra.data()),
+                       static_cast<uint32_t>(c.extra.size()));
     EXPECT_EQ(unixSeconds(times.write), c.write);
     EXPECT_EQ(unixSeconds(times.access), c.access);
     EXPECT_EQ(unixSeconds(times.creation), c.creation);

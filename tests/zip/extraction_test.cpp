@@ -1,6 +1,6 @@
 // Extraction through the handle interface, the way the engine's driver calls it.
-#include <sys/stat.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -128,8 +128,7 @@ TEST(Extraction, FoldersComeFromFolderEntriesAndFromFilePaths) {
   EXPECT_TRUE(std::filesystem::is_directory(root / "win/style"));
   EXPECT_TRUE(std::filesystem::is_regular_file(root / "empty.txt"));
   EXPECT_EQ(std::filesystem::file_size(root / "empty.txt"), 0u);
-  EXPECT_EQ(modifiedSeconds(root / "empty.txt"),
-            unixSeconds(fromDos(zip.entry(3).dosDate, zip.entry(3).dosTime)));
+  EXPECT_EQ(modifiedSeconds(root / "empty.txt"), unixSeconds(fromDos(zip.entry(3).dosDate, zip.entry(3).dosTime)));
   // Again: existing folders and files are fine.
   EXPECT_EQ(extractLikeTheDriver(folder / "test.zip", root), std::vector<ZipResult>(4, ZipOk));
 }
@@ -160,8 +159,8 @@ TEST(Extraction, AFolderEntryThatIsNotThereAfterwardsFails) {
   EXPECT_EQ(ZipReaderExtract(bare, 2, u"unused"), ZipOk);
   EXPECT_EQ(ZipReaderExtract(bare, 3, (wide(root) + u"/sub/a.txt").c_str()), ZipOk);
   ZipHandleClose(bare);
-  EXPECT_EQ(treeOf(folder.path()), (std::vector<std::string>{"root/", "root/data", "root/sub/", "root/sub/a.txt",
-                                                             "test.zip"}));
+  EXPECT_EQ(treeOf(folder.path()),
+            (std::vector<std::string>{"root/", "root/data", "root/sub/", "root/sub/a.txt", "test.zip"}));
 }
 
 // Every name the rule refuses, and names it lets pass, checked against the rule
@@ -172,11 +171,11 @@ TEST(Extraction, NothingLandsOutsideTheRootOrUnderANameWindowsRefuses) {
     bool unsafe;
   };
   const std::vector<Name> names = {
-      {"../x", true},      {"a/../../x", true}, {"..\\x", true},   {"/abs", true},      {"\\abs", true},
-      {"C:x", true},       {"a:b", true},       {"..", true},       {"a/..", true},      {"a<b", true},
-      {"a>b", true},       {"a\"b", true},      {"a|b", true},      {"a?b", true},       {"a*", true},
-      {"sub/*.txt", true}, {"tab\tname", true}, {"\x01", true},     {"unit\x1f", true},  {"a..b", false},
-      {"...", false},      {".hidden", false},  {"sp ace", false},  {"\x7f", false},     {"\xc3\xa9t\xc3\xa9", false},
+      {"../x", true},      {"a/../../x", true}, {"..\\x", true},   {"/abs", true},     {"\\abs", true},
+      {"C:x", true},       {"a:b", true},       {"..", true},      {"a/..", true},     {"a<b", true},
+      {"a>b", true},       {"a\"b", true},      {"a|b", true},     {"a?b", true},      {"a*", true},
+      {"sub/*.txt", true}, {"tab\tname", true}, {"\x01", true},    {"unit\x1f", true}, {"a..b", false},
+      {"...", false},      {".hidden", false},  {"sp ace", false}, {"\x7f", false},    {"\xc3\xa9t\xc3\xa9", false},
   };
   for (const Name& row : names) {
     EXPECT_EQ(IsUnsafeEntryName(testing_support::widen(row.name).c_str()), row.unsafe) << row.name;
@@ -228,9 +227,8 @@ TEST(Extraction, TargetsOutsideTheRootOrTooLongAreRefused) {
   EXPECT_EQ(ZipReaderExtract(reader.handle(), 0, (rootText + longName).c_str()), ZipOk) << "259 units fit";
   EXPECT_EQ(ZipReaderExtract(reader.handle(), 0, (rootText + u"x\\y\\a.txt").c_str()), ZipOk);
   EXPECT_EQ(readFile(root / "x/y/a.txt"), "alpha");
-  EXPECT_EQ(treeOf(folder.path()),
-            (std::vector<std::string>{"root/", "root/" + testing_support::narrow(longName), "root/x/", "root/x/y/",
-                                      "root/x/y/a.txt", "test.zip"}));
+  EXPECT_EQ(treeOf(folder.path()), (std::vector<std::string>{"root/", "root/" + testing_support::narrow(longName),
+                                                             "root/x/", "root/x/y/", "root/x/y/a.txt", "test.zip"}));
   EXPECT_EQ(ZipReaderExtract(reader.handle(), 1, (rootText + u"b").c_str()), ZipBadArgument);
   EXPECT_EQ(ZipReaderExtract(reader.handle(), -1, (rootText + u"b").c_str()), ZipBadArgument);
 

@@ -81,8 +81,10 @@ TEST(NameIndex, AgreesWithTheWalkOnSoundAndDamagedArchives) {
       {"bad central signature in the middle", [](ZipBuilder& z) { z.entry(4).central.signature = 1; }},
       {"bad first central signature", [](ZipBuilder& z) { z.entry(0).central.signature = 1; }},
       {"name running past the end", [](ZipBuilder& z) { z.entry(8).central.nameLength = 60000; }},
-      {"count smaller than the headers", [](ZipBuilder& z) { z.endRecord().entriesHere = z.endRecord().entriesTotal = 4; }},
-      {"count of zero with headers behind", [](ZipBuilder& z) { z.endRecord().entriesHere = z.endRecord().entriesTotal = 0; }},
+      {"count smaller than the headers",
+       [](ZipBuilder& z) { z.endRecord().entriesHere = z.endRecord().entriesTotal = 4; }},
+      {"count of zero with headers behind",
+       [](ZipBuilder& z) { z.endRecord().entriesHere = z.endRecord().entriesTotal = 0; }},
       {"extra length leading astray", [](ZipBuilder& z) { z.entry(2).central.extraLength = 7; }},
       {"local header damaged (no effect on the walk)", [](ZipBuilder& z) { z.entry(1).local.signature = 0; }},
   };

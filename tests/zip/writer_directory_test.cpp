@@ -102,7 +102,8 @@ TEST(WriterFinishing, UnzipAcceptsTheArchiveAndGivesBackEveryEntry) {
   const auto tested = runProgram({"/usr/bin/unzip", {"-tq", archive.string()}, {}, folder.path()});
   EXPECT_TRUE(tested.exited && tested.exitCode == 0) << "unzip -t found errors";
   const auto out = folder / "out";
-  const auto extracted = runProgram({"/usr/bin/unzip", {"-q", archive.string(), "-d", out.string()}, {}, folder.path()});
+  const auto extracted =
+      runProgram({"/usr/bin/unzip", {"-q", archive.string(), "-d", out.string()}, {}, folder.path()});
   ASSERT_TRUE(extracted.exited && extracted.exitCode == 0);
   EXPECT_TRUE(std::filesystem::is_directory(out / "docs"));
   for (size_t i = 1; i < zip.entryCount(); ++i) EXPECT_EQ(readFile(out / zip.entry(i).name), zip.entry(i).content) << i;

@@ -35,9 +35,9 @@ TEST(WriterMemoryOutput, GrowsToTwiceOrToWhatIsNeeded) {
     const char* what;
     uint32_t length, capacity, capacityAfterOneMore;
   };
-  for (const Row& row : {Row{"a write that fills the mapping exactly grows it to twice its size", 10, 200, 200},
-                         Row{"a write that needs more than twice gets exactly that; the next byte doubles it", 300, 390,
-                             780}}) {
+  for (const Row& row :
+       {Row{"a write that fills the mapping exactly grows it to twice its size", 10, 200, 200},
+        Row{"a write that needs more than twice gets exactly that; the next byte doubles it", 300, 390, 780}}) {
     SCOPED_TRACE(row.what);
     std::string expected;
     auto writer = ninetyOfHundred(expected);

@@ -89,8 +89,8 @@ void checkFilesAndFolders(const std::u16string& root) {
   CHECK(!platform::File::openForReading((folder + u"\\absent.txt").c_str()).isOpen());
 
   {
-    HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ, FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
     FILETIME lastWrite{};
     CHECK(GetFileTime(handle, nullptr, nullptr, &lastWrite));
     CHECK(((static_cast<uint64_t>(lastWrite.dwHighDateTime) << 32) | lastWrite.dwLowDateTime) == kSampleFileTime);
