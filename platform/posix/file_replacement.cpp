@@ -1,5 +1,4 @@
 // Copying one file, and putting a file in place of another, on POSIX.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,31 +40,7 @@ bool copyFile(const char16_t* from, const char16_t* to) {
   struct stat replaced;
   const mode_t mode = lstat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode) ? replaced.st_mode & 07777
                                                                                          : info.st_mode & 07777;
-  const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  unlink(target.c_str());  // a read-only file or a link is replaced, not written through
-  const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  bool copied = out >= 0;
-  char buffer[1 << 16];
-  while (copied) {
-    const ssize_t got = read(in, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      copied = got == 0;
-      break;
-    }
-    for (ssize_t done = 0; copied && done < got;) {
-      const ssize_t written = write(out, buffer + done, static_cast<size_t>(got - done));
-      if (written < 0 && errno == EINTR) continue;
-      copied = written > 0;
-      done += written;
-    }
-  }
-  const struct timespec times[2] = {info.st_atim, info.st_mtim};
-  copied = copied && fchmod(out, mode) == 0 && futimens(out, times) == 0;
-  if (out >= 0 && close(out) != 0) copied = false;
-  close(in);
-  return copied;
+  return posix::writeCopyOf(source, info, target, mode) == posix::kErrorNone;
 }
 
 bool moveIntoPlace(const char16_t* from, const char16_t* to) {

@@ -59,29 +59,15 @@ std::string folderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A file is written under this name in its target folder and renamed into
-// place once whole, so a crash never leaves a half-written file under its
-// own name; only this one name, which the next copy into the folder removes.
-std::string partialPathIn(const std::string& folder) { return folder + "/" + kPartialCopyName; }
+}  // namespace
 
-int copyFileContents(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
-  // A replaced file keeps its permissions: an update must not make a program
-  // unrunnable or a private file readable. A new one takes its source's.
-  mode_t mode = sourceInfo.st_mode & 07777;
-  struct stat targetInfo;
-  if (lstat(target.c_str(), &targetInfo) == 0) {
-    if (S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
-    if (S_ISREG(targetInfo.st_mode)) mode = targetInfo.st_mode & 07777;
-    // Copying a file onto itself would truncate it.
-    if (targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) return kErrorNone;
-  }
+int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const std::string& path, mode_t mode) {
   int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return errorFromErrno();
-  const std::string partial = partialPathIn(folderOf(target));
-  int out = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (out < 0 && errno == EACCES && unlink(partial.c_str()) == 0) {
-    out = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  }
+  // What stands under path goes first, once the source is known to open: a
+  // read-only file is replaced without a question, and a link is never written through.
+  unlink(path.c_str());
+  int out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (out < 0) {
     int result = errorFromErrno();
     close(in);
@@ -104,6 +90,29 @@ int copyFileContents(const std::string& source, const struct stat& sourceInfo, c
   }
   if (close(out) != 0 && result == kErrorNone) result = kErrorAccessDenied;
   close(in);
+  return result;
+}
+
+namespace {
+
+// A file is written under this name in its target folder and renamed into
+// place once whole, so a crash never leaves a half-written file under its
+// own name; only this one name, which the next copy into the folder removes.
+std::string partialPathIn(const std::string& folder) { return folder + "/" + kPartialCopyName; }
+
+int copyFileContents(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
+  // A replaced file keeps its permissions: an update must not make a program
+  // unrunnable or a private file readable. A new one takes its source's.
+  mode_t mode = sourceInfo.st_mode & 07777;
+  struct stat targetInfo;
+  if (lstat(target.c_str(), &targetInfo) == 0) {
+    if (S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
+    if (S_ISREG(targetInfo.st_mode)) mode = targetInfo.st_mode & 07777;
+    // Copying a file onto itself would truncate it.
+    if (targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) return kErrorNone;
+  }
+  const std::string partial = partialPathIn(folderOf(target));
+  int result = writeCopyOf(source, sourceInfo, partial, mode);
   // A read-only file or a link under the target name is replaced as a whole.
   // The fault hook sits just before: a failure or an end there leaves the
   // whole copy under the passing name.

@@ -1,6 +1,8 @@
 // Whole-tree copy and delete on POSIX, for the shell operations.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace platform::posix {
@@ -20,6 +22,12 @@ constexpr int kErrorIntoItself = 0x4C7;   // a folder copied into its own sub-tr
 // file is written whole under a passing name, then renamed into place. Stops
 // at the first failure; what was copied stays.
 int copyEntry(const std::string& source, const std::string& target);
+
+// Writes a new file at path with the bytes and times of source, whose lstat is
+// sourceInfo, and the given permission bits. Once the source opens, whatever
+// stands under path (a read-only file, a link) is removed first, never written
+// through. A half-written file stays.
+int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const std::string& path, mode_t mode);
 
 // The one name under which a copy writes a file into a folder before it
 // renames it into place.
