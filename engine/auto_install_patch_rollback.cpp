@@ -40,6 +40,8 @@ bool removeLiterally(const std::u16string& path) {
       return platform::deleteFile(path.c_str());
     case EntryKind::Link:
       return platform::deleteFile(path.c_str()) || platform::removeFolder(path.c_str());
+    case EntryKind::Unknown:
+      return false;  // something may stand there, and nothing tells what
     case EntryKind::Folder:
       break;
   }
@@ -52,6 +54,8 @@ bool removeLiterally(const std::u16string& path) {
 bool removeAdded(const std::u16string& extracted, const std::u16string& backedUp, const std::u16string& installed) {
   bool whole = true;
   const bool listed = forEachEntry(extracted, [&](const std::u16string& name) {
+    // Only what the backup surely lacks was added; an entry the query cannot
+    // tell about is left alone.
     const EntryKind inBackup = kindOf(backedUp + name);
     if (inBackup == EntryKind::None) {
       whole = removeLiterally(installed + name) && whole;

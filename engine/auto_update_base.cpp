@@ -100,8 +100,10 @@ bool CAutoUpdateBase::finishInterruptedPatch() {
     return false;
   }
   // The marker is placed only once the backup is whole; a backup that is gone
-  // since has nothing left to put back.
-  if (platform::entryKind(backupFolder) != platform::EntryKind::Folder) return removeRestoreMarker();
+  // since has nothing left to put back. One that cannot be told about waits.
+  const platform::EntryKind backup = platform::entryKind(backupFolder);
+  if (backup == platform::EntryKind::Unknown) return false;
+  if (backup != platform::EntryKind::Folder) return removeRestoreMarker();
 
   // The client ends and an interrupted parking's leftovers go; then the files
   // in use stand as copies that the restore may replace.

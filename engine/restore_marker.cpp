@@ -13,7 +13,7 @@ bool markerPath(char16_t (&path)[kPathBufferLength]) { return appendClientDataPa
 
 bool placeRestoreMarker() {
   char16_t path[kPathBufferLength] = {};
-  return markerPath(path) && platform::File::createForWriting(path).isOpen();
+  return markerPath(path) && platform::File::createNew(path).isOpen();
 }
 
 bool restoreMarkerStands() {

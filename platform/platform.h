@@ -73,7 +73,9 @@ bool setCurrentFolder(const char16_t* path);
 
 // What stands under a path, the entry itself: a symbolic link or a junction
 // is a Link, never followed (GetFileAttributesW, FILE_ATTRIBUTE_REPARSE_POINT).
-enum class EntryKind { None, File, Folder, Link };
+// Unknown when the query fails for any reason but "not found": something may
+// stand there, and a caller must not take it for nothing.
+enum class EntryKind { None, File, Folder, Link, Unknown };
 EntryKind entryKind(const char16_t* path);
 
 // RemoveDirectoryW: removes an empty folder, or a link to a folder itself.
@@ -275,6 +277,12 @@ class File {
   // GENERIC_WRITE, no sharing, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL: an existing
   // file is replaced from its first byte; a read-only one is refused.
   static File createForWriting(const char16_t* path);
+  // A new file of the updater's own: whatever stands under the name (a file,
+  // or a link or junction itself, never what it points to) is removed first,
+  // then the file is created exclusively (CREATE_NEW, not through a reparse
+  // point), so that a link planted there meanwhile is never written through.
+  // Not open when something still stands there, a folder for one.
+  static File createNew(const char16_t* path);
 
   bool isOpen() const { return handle_ != kInvalidHandle; }
   void close();

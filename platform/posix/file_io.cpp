@@ -61,6 +61,19 @@ File File::createForWriting(const char16_t* path) {
   return File(fd);
 }
 
+File File::createNew(const char16_t* path) {
+  if (path == nullptr || path[0] == 0) return File();
+  if (posix::injectedFault(posix::FaultSite::Create, errno)) return File();
+  std::string systemPath = posix::systemPath(path);
+  struct stat info {};
+  if (::lstat(systemPath.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || ::unlink(systemPath.c_str()) != 0)) {
+    return File();
+  }
+  int fd = ::open(systemPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) return File();
+  return File(fd);
+}
+
 void File::close() {
   if (handle_ != kInvalidHandle) {
     ::close(static_cast<int>(handle_));

@@ -45,7 +45,9 @@ bool copyPermissions(const char16_t* source, const char16_t* target) {
 EntryKind entryKind(const char16_t* path) {
   if (path == nullptr || path[0] == 0) return EntryKind::None;
   struct stat info;
-  if (lstat(posix::systemPath(path).c_str(), &info) != 0) return EntryKind::None;
+  if (lstat(posix::systemPath(path).c_str(), &info) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? EntryKind::None : EntryKind::Unknown;
+  }
   if (S_ISLNK(info.st_mode)) return EntryKind::Link;
   return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::File;
 }

@@ -19,6 +19,24 @@ File File::createForWriting(const char16_t* path) {
   return File(win32::fromHandle(handle));
 }
 
+File File::createNew(const char16_t* path) {
+  const wchar_t* name = win32::wide(path);
+  const DWORD attributes = GetFileAttributesW(name);
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    // A junction or a link to a folder goes as a folder entry, itself; any other
+    // link or file as a file. A real folder stays, and the create below fails.
+    const bool folderEntry = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (folderEntry && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      RemoveDirectoryW(name);
+    } else if (!folderEntry) {
+      DeleteFileW(name);
+    }
+  }
+  HANDLE handle = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  return File(win32::fromHandle(handle));
+}
+
 void File::close() {
   if (isOpen()) CloseHandle(win32::toHandle(handle_));
   handle_ = kInvalidHandle;

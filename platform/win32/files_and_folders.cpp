@@ -16,7 +16,10 @@ bool copyPermissions(const char16_t*, const char16_t*) { return true; }
 
 EntryKind entryKind(const char16_t* path) {
   const DWORD attributes = GetFileAttributesW(win32::wide(path));
-  if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::None;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryKind::None : EntryKind::Unknown;
+  }
   // Symbolic links and junctions alike; never looked through.
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::Link;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Folder : EntryKind::File;
