@@ -84,8 +84,13 @@ bool CAutoInstallPatch::applyUpdate() {
   if (!joinPath(everythingExtracted, kShellPathMaxLength, {extractFolder, u"\\*"})) return false;
   // Without the marker, a run that dies during the copy would leave a half
   // patched installation that no later run knows about.
-  if (!placeRestoreMarker()) return false;
-  if (copyFolderContents(everythingExtracted, installFolder) && removeRestoreMarker()) return true;
+  if (!placeRestoreMarker(MarkerState::Restore)) return false;
+  // Once the copy is whole, the marker says so until the success is on record:
+  // a run that dies before that records it next time, never restores.
+  if (copyFolderContents(everythingExtracted, installFolder) &&
+      (placeRestoreMarker(MarkerState::Confirmed) || removeRestoreMarker())) {
+    return true;
+  }
 
   // The copy stopped half-way. While the backup is not wholly back, it stays,
   // and with it the marker, so that the next run finishes the restore.
@@ -93,15 +98,24 @@ bool CAutoInstallPatch::applyUpdate() {
   return false;
 }
 
+void CAutoInstallPatch::removeFinishedWorkFolders() {
+  if (usableFolderPath(backupFolder) && platform::pathExists(backupFolder)) deletePath(backupFolder);
+  if (usableFolderPath(extractFolder) && platform::pathExists(extractFolder)) deletePath(extractFolder);
+}
+
 bool CAutoInstallPatch::removeWorkFolders() {
   // A backup that is not wholly back yet is the next run's to put back.
-  if (!restoreMarkerStands()) {
-    if (usableFolderPath(backupFolder)) deletePath(backupFolder);
-    if (usableFolderPath(extractFolder)) deletePath(extractFolder);
-  }
+  if (readRestoreMarker().state != MarkerState::Restore) removeFinishedWorkFolders();
   // The listing made the patch folder the current folder, and Windows does not
   // remove a folder that is a process's current folder: step out of it first.
   platform::setCurrentFolder(installFolder);
-  if (usableFolderPath(patchFolder)) deletePath(patchFolder);
+  // The patch folder goes as one step: a run that dies while deleting it must
+  // not leave some of its archives to be applied alone. Under its passing
+  // name, what is left of it is only ever deleted.
+  char16_t leaving[kPathBufferLength] = {};
+  if (!keepPatchFolder && usableFolderPath(patchFolder) && appendClientDataPath(leaving, kLeavingPatchFolderName) &&
+      usableFolderPath(leaving) && platform::pathExists(patchFolder) && renamePath(patchFolder, leaving)) {
+    deletePath(leaving);
+  }
   return true;
 }

@@ -4,11 +4,8 @@
 #include <memory>
 
 #include "engine/ascii_text.h"
-#include "engine/auto_install_patch_rollback.h"
 #include "engine/paths.h"
-#include "engine/restore_marker.h"
 #include "engine/tree_operations.h"
-#include "engine/work_folders.h"
 
 namespace {
 
@@ -78,7 +75,7 @@ bool CAutoUpdateBase::runUpdate() {
   const std::unique_ptr<char16_t[]> clientData = getClientDataFolder();
   const platform::RunLock lock(clientData != nullptr ? clientData.get() : u"");
   if (lock.heldElsewhere()) return true;
-  if (!finishInterruptedPatch()) return true;
+  if (!settleEarlierRun()) return true;
 
   succeeded = true;
   if (!prepareUpdate() || !backupFiles() || !moveLockedFilesAside() || !preparePayload() || !applyUpdate()) {
@@ -88,30 +85,6 @@ bool CAutoUpdateBase::runUpdate() {
   restoreLockedFiles();
   removeWorkFolders();
   return true;
-}
-
-bool CAutoUpdateBase::finishInterruptedPatch() {
-  if (!restoreMarkerStands()) return true;
-  char16_t backupFolder[kPathBufferLength] = {};
-  char16_t extractFolder[kPathBufferLength] = {};
-  char16_t installFolder[kPathBufferLength] = {};
-  if (!appendClientDataPath(backupFolder, kBackupFolderName) ||
-      !appendClientDataPath(extractFolder, kExtractFolderName) || !appendModuleFolderPath(installFolder, u"")) {
-    return false;
-  }
-  // The marker is placed only once the backup is whole; a backup that is gone
-  // since has nothing left to put back. One that cannot be told about waits.
-  const platform::EntryKind backup = platform::entryKind(backupFolder);
-  if (backup == platform::EntryKind::Unknown) return false;
-  if (backup != platform::EntryKind::Folder) return removeRestoreMarker();
-
-  // The client ends and an interrupted parking's leftovers go; then the files
-  // in use stand as copies that the restore may replace.
-  CAutoUpdateBase::prepareUpdate();
-  moveLockedFilesAside();
-  const bool whole = rollBackPatch(extractFolder, backupFolder, installFolder);
-  restoreLockedFiles();
-  return whole && removeRestoreMarker();
 }
 
 bool CAutoUpdateBase::prepareUpdate() {

@@ -24,8 +24,8 @@ class CAutoUpdateBase {
   // Runs prepareUpdate, backupFiles, moveLockedFilesAside, preparePayload and
   // applyUpdate until one fails, then always recordOutcome, restoreLockedFiles
   // and removeWorkFolders. Always true. Before all of it, the run takes the
-  // client data folder's lock (held elsewhere: nothing is done) and finishes
-  // a patch run that died during its copy over the installation.
+  // client data folder's lock (held elsewhere, or not to be had: nothing is
+  // done) and finishes what a patch run that died left.
   virtual bool runUpdate();
   virtual bool recordOutcome(bool success);
 
@@ -35,10 +35,17 @@ class CAutoUpdateBase {
   bool succeeded = false;
 
  private:
+  // Finishes what an earlier patch run that died left, as its restore marker
+  // says, and clears its leftovers. False when nothing else may happen now:
+  // the marker is another installation's that still holds an updater, cannot
+  // be read, or what it asks for could not be done whole.
+  bool settleEarlierRun();
   // Puts back the backup of a patch run that died during its copy over the
   // installation. False while not all of it could be put back: the backup and
-  // its marker then stay, and nothing else may happen.
+  // its marker then stay.
   bool finishInterruptedPatch();
+  // Records the success of a patch run that died after its copy was confirmed.
+  bool recordConfirmedPatch();
 
   // The copy that moveLockedFilesAside put under each in-use file's name, as
   // it stood there: the executable, then "sqlite3.dll".

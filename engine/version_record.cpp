@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/auto_install_patch.h"
+#include "engine/version_record.h"
 #include "engine/paths.h"
 #include "engine/restore_marker.h"
 #include "engine/tree_operations.h"
@@ -17,19 +18,13 @@ constexpr size_t kTableTestLength = 256;
 
 }  // namespace
 
-bool CAutoInstallPatch::recordOutcome(bool success) {
-  // After a failure the extraction folder is done with, and on a full disk it
-  // holds the room that recording the failure needs. A restore still under way
-  // needs it, and after success it goes with the other work folders, so that
-  // nothing stands between the confirmed copy and its record.
-  if (!success && !restoreMarkerStands() && platform::pathExists(extractFolder)) deletePath(extractFolder);
-
+VersionRecordResult recordVersionOutcome(bool success) {
   char16_t widePath[kPathBufferLength] = {};
-  if (!appendClientDataPath(widePath, u"usr000.db")) return false;
+  if (!appendClientDataPath(widePath, u"usr000.db")) return VersionRecordResult::Failed;
   // SQLite opens the name as this system writes paths, in UTF-8.
   std::u16string systemPath = platform::toSystemPathForm(widePath);
   char narrowPath[kNarrowPathLength] = {};
-  if (!wideToNarrow(systemPath.c_str(), narrowPath, sizeof narrowPath)) return false;
+  if (!wideToNarrow(systemPath.c_str(), narrowPath, sizeof narrowPath)) return VersionRecordResult::Failed;
 
   CSqlDatabase database;
   CSqlText sql;
@@ -40,7 +35,7 @@ bool CAutoInstallPatch::recordOutcome(bool success) {
     std::snprintf(tableTest, sizeof tableTest, "select count(*) from sqlite_master where type='table' and name='%s'",
                   "autoupdate");
     // The table is the client's: without it nothing is written and nothing created.
-    if (database.runScalarQuery(tableTest) <= 0) return false;
+    if (database.runScalarQuery(tableTest) <= 0) return VersionRecordResult::NoTable;
 
     const char* select = success ? "select v_sversion from autoupdate" : "select v_sbakversion from autoupdate";
     // %q doubles quotes, so the value is stored exactly as it was read.
@@ -54,9 +49,21 @@ bool CAutoInstallPatch::recordOutcome(bool success) {
     }  // The statement is finalized here: the library refuses to close a connection that still has one.
     database.runStatement(sql.text);
     database.closeFile();
-    return true;
+    return VersionRecordResult::Written;
   } catch (...) {
     // The outcome is recorded or not; nothing reads the reason.
-    return false;
+    return VersionRecordResult::Failed;
   }
+}
+
+bool CAutoInstallPatch::recordOutcome(bool success) {
+  // On a full disk the record needs the room that the work folders take:
+  // whatever a backup still to be put back does not need goes first.
+  const MarkerState marker = readRestoreMarker().state;
+  if (marker != MarkerState::Restore) removeFinishedWorkFolders();
+  const VersionRecordResult result = recordVersionOutcome(success);
+  if (result != VersionRecordResult::Failed && marker == MarkerState::Confirmed) removeRestoreMarker();
+  // A success that is not on record keeps its patch, for a later run to apply and record.
+  keepPatchFolder = success && result == VersionRecordResult::Failed;
+  return result == VersionRecordResult::Written;
 }
