@@ -27,9 +27,10 @@ bool removeWholly(char16_t* path) {
 }
 
 // The patch folder of a run that died while deleting it, and a marker that
-// was being placed, are the updater's own and only ever deleted.
+// was being placed, are the updater's own and only ever deleted; so is a link
+// planted under the marker's name.
 void removeLeftoverWorkNames() {
-  removeHalfPlacedMarker();
+  removeStrayMarkers();
   char16_t leaving[kPathBufferLength] = {};
   if (appendClientDataPath(leaving, kLeavingPatchFolderName) &&
       std::char_traits<char16_t>::length(leaving) <= kShellPathMaxLength) {

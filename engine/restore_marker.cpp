@@ -98,7 +98,7 @@ RestoreMarker readRestoreMarker() {
   if (kind == platform::EntryKind::None) return marker;
   std::string bytes;
   marker.state = MarkerState::Unreadable;
-  if (kind == platform::EntryKind::Folder || !readWhole(path, bytes) || bytes.size() % 2 != 0) return marker;
+  if (kind != platform::EntryKind::File || !readWhole(path, bytes) || bytes.size() % 2 != 0) return marker;
   const std::u16string content = decode(bytes);
   if (content.empty() || content[0] == kRestoreUnit) {
     marker.state = MarkerState::Restore;
@@ -116,11 +116,15 @@ bool removeRestoreMarker() {
   return markerPath(path) && platform::deleteFile(path);
 }
 
-void removeHalfPlacedMarker() {
+void removeStrayMarkers() {
   char16_t passing[kPathBufferLength] = {};
   if (markerPath(passing, kPassingMarkerName) && platform::entryKind(passing) != platform::EntryKind::None) {
     platform::deleteFile(passing);
   }
+  // The marker is only ever a file renamed into place: a link there is no
+  // marker of ours, and is never read through.
+  char16_t path[kPathBufferLength] = {};
+  if (markerPath(path) && platform::entryKind(path) == platform::EntryKind::Link) platform::deleteFile(path);
 }
 
 MarkerOwner ownerOf(const RestoreMarker& marker) {

@@ -28,8 +28,9 @@ enum class MarkerOwner { ThisInstallation, AnotherInstallation, GoneInstallation
 bool placeRestoreMarker(MarkerState state);
 RestoreMarker readRestoreMarker();
 bool removeRestoreMarker();
-// Removes what a run that died while placing the marker left under the passing name.
-void removeHalfPlacedMarker();
+// Removes what a run that died while placing the marker left under the
+// passing name, and a link that stands under the marker's own name.
+void removeStrayMarkers();
 
 // Whose the marker is: this installation's (the same folder), another one's
 // that still holds an updater, or one that is gone. Unknown when the paths

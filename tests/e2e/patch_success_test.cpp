@@ -54,6 +54,18 @@ TEST(PatchRun, AppliesArchivesInNumberOrderOverTheInstallation) {
          makeZip(s.patch("mise \xe0 jour_sp1.zip"), {{"caf\xe9.txt", "new"}, {"na\xefve/new.txt", "new"}});
        },
        {{"caf\xe9.txt", "new"}, {"na\xefve", "<folder>"}, {"na\xefve/new.txt", "new"}}},
+      {"the restore marker of an installation that is gone is dropped with its backup, never put back here",
+       [](const PatchSandbox& s) {
+         std::string marker("R\0", 2);
+         for (char c : std::string("/gone/install/VelmiUpdate")) marker += {c, '\0'};
+         fs::create_directories(s.backupFolder());
+         fs::create_directories(s.extractFolder());
+         writeFile(s.clientData() / "baksrcfile.restore", marker);
+         writeFile(s.backupFolder() / "keep.txt", "from the other installation's backup");
+         writeFile(s.extractFolder() / "extracted.txt", "from the other installation's patch");
+         makeZip(s.patch("a_sp1.zip"), {{"top.txt", "top"}});
+       },
+       {{"top.txt", "top"}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

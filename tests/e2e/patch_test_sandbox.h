@@ -60,6 +60,7 @@ class PatchSandbox {
     EXPECT_FALSE(fs::exists(patchFolder()));
     EXPECT_FALSE(fs::exists(extractFolder()));
     EXPECT_FALSE(fs::exists(backupFolder()));
+    EXPECT_FALSE(fs::exists(clientData() / "baksrcfile.restore"));
   }
 
   // A failed run leaves the installation as it was and removes its work folders.

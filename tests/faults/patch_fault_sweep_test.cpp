@@ -11,6 +11,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -234,6 +235,11 @@ std::string afterAKill(const FaultSandbox& sandbox, const RunResult& outcome) {
   for (const char* name : {kExe, kLibrary}) {
     if (!fs::exists(sandbox.installFolder() / name)) problems += std::string(name) + " missing after the kill; ";
   }
+  // Part of a patch must never be left to be applied alone.
+  if (fs::exists(sandbox.patchFolder()) &&
+      testing_support::snapshotTree(sandbox.patchFolder()) != testing_support::snapshotTree(patchCase().archives)) {
+    problems += "part of the patch folder left; ";
+  }
   if (fs::exists(sandbox.clientDataFolder() / "baksrcfile.restore")) return problems;
   TreeSnapshot installed = sandbox.installation();
   for (auto it = installed.begin(); it != installed.end();) {
@@ -245,20 +251,46 @@ std::string afterAKill(const FaultSandbox& sandbox, const RunResult& outcome) {
   return problems;
 }
 
+// A second installation of the client, with a newer file of its own, shares
+// the client data folder and runs its updater before the killed one runs again.
+// While the killed run's marker stands, it must leave everything alone.
+std::string anotherInstallationRuns(const FaultSandbox& sandbox) {
+  testing_support::UpdaterSandbox other(kExe, VELMI_FAULTS_UPDATER_PATH);
+  fs::copy(patchCase().templateInstall, other.installFolder(), fs::copy_options::recursive);
+  putFile(other.installFolder() / "readme-0.txt", "the other installation's newer readme");
+  const TreeSnapshot before = testing_support::snapshotTree(other.installFolder());
+  const fs::path marker = sandbox.clientDataFolder() / "baksrcfile.restore";
+  const bool marked = fs::exists(marker);
+  fs::remove_all(sandbox.patchFolder());
+  ChildOptions run = other.runOf({"N"});
+  run.environment = {"XDG_CONFIG_HOME=" + sandbox.roamingFolder().string()};
+  const RunResult outcome = testing_support::runProgram(run);
+  std::string problems = endOf(outcome);
+  const TreeSnapshot after = testing_support::snapshotTree(other.installFolder());
+  if (marked && (after != before || !fs::exists(marker))) {
+    problems += "the other installation's run acted on the marker: " +
+                testing_support::describeTreeDifference(before, after).substr(0, 200) + "; ";
+  }
+  return problems;
+}
+
 // One run with operation k failing (or the process killed there), then (when
 // asked) an ordinary run; "" when all is well. After a failure the second run
 // gets the archives again and must apply them. After a kill it finds what the
 // killed run left, and for every other k the client has taken the archives
-// away: it must leave the installation whole either way.
+// away: it must leave the installation whole either way. With "kill-shared",
+// another installation's run comes between the two.
 std::string faultedRun(long k, const std::string& error, bool thenClean, bool withLeftovers = false) {
   FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
   prepare(sandbox);
   if (withLeftovers) leaveWorkFoldersOfAnEarlierRun(sandbox);
   const TreeSnapshot outsideBefore = sandbox.outside();
-  const bool killed = error == "kill";
+  const bool shared = error == "kill-shared";
+  const bool killed = error == "kill" || shared;
   std::string problems;
 
-  RunResult outcome = sandbox.runPatch({"VELMI_FAULT_AT=" + std::to_string(k), "VELMI_FAULT_ERROR=" + error});
+  RunResult outcome = sandbox.runPatch(
+      {"VELMI_FAULT_AT=" + std::to_string(k), "VELMI_FAULT_ERROR=" + std::string(killed ? "kill" : error)});
   if (std::getenv("VELMI_SWEEP_ONLY") != nullptr) {
     std::printf("after the faulted run:\n%s",
                 testing_support::describeTreeDifference(patchCase().before, sandbox.installation()).c_str());
@@ -272,6 +304,7 @@ std::string faultedRun(long k, const std::string& error, bool thenClean, bool wi
   }
   if (sandbox.outside() != outsideBefore) problems += "changed outside its folders; ";
   if (!thenClean) return problems;
+  if (shared) problems += anotherInstallationRuns(sandbox);
 
   if (!killed) downloadAgain(sandbox);
   if (killed && k % 2 == 0) fs::remove_all(sandbox.patchFolder());
@@ -284,7 +317,8 @@ std::string faultedRun(long k, const std::string& error, bool thenClean, bool wi
   const InstallState state = judge(sandbox.installation(), secondProblems);
   const std::string second = versions(sandbox);
   if (killed) {
-    secondProblems += disagreement(state, second);
+    // The other installation's run records its own outcome in the shared table.
+    if (!shared) secondProblems += disagreement(state, second);
   } else {
     if (state != InstallState::Patched) secondProblems += "patch not applied; ";
     const std::string current = second.substr(0, second.find(','));
@@ -366,7 +400,9 @@ TEST(PatchFaults, AnExtractionFolderTooLongForTheDriverEndsTheRunFirst) {
 }
 
 // The second run starts while the first is stopped a quarter into its
-// operations, in its backup: it does nothing, and the first makes one whole run.
+// operations, in its backup: it does nothing, and the first makes one whole
+// run. Links planted meanwhile where the first is about to create its marker
+// and its copies of the files in use are replaced, never written through.
 TEST(PatchFaults, ARunStartedWhileAnotherIsBusyDoesNothing) {
   const long count = cleanRunOperationCount();
   ASSERT_GT(count, 0);
@@ -381,50 +417,83 @@ TEST(PatchFaults, ARunStartedWhileAnotherIsBusyDoesNothing) {
   EXPECT_TRUE(second.exited && second.exitCode == 0) << endOf(second);
   EXPECT_EQ(testing_support::describeTreeDifference(whileBusy, testing_support::snapshotTree(sandbox.root())), "");
 
+  const fs::path victim = sandbox.root() / "neighbour.txt";
+  for (const fs::path& planted : {sandbox.clientDataFolder() / "baksrcfile.restore",
+                                  sandbox.clientDataFolder() / "baksrcfile.restore.new",
+                                  sandbox.installFolder() / "VelmiUpdate_Copy.tmp",
+                                  sandbox.installFolder() / "sqlite3_Copy.tmp"}) {
+    fs::create_symlink(victim, planted);
+  }
+  const TreeSnapshot outsideBefore = sandbox.outside();
   first.signal(SIGCONT);
   const RunResult outcome = first.wait();
   EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << endOf(outcome);
   std::string problems;
   EXPECT_EQ(judge(sandbox.installation(), problems), InstallState::Patched) << problems;
   EXPECT_EQ(versions(sandbox), "2.0,2.0,");
+  EXPECT_EQ(sandbox.outside(), outsideBefore);
 }
 
 // On a disk of its own that fills up (a small tmpfs, which only root may
-// mount), during the extraction or during the copy over the installation:
-// nothing of the installation is lost, and the failure is recorded.
-TEST(PatchFaults, AFullDiskLosesNothingAndTheFailureIsRecorded) {
+// mount): nothing of the installation is lost, and the outcome is recorded,
+// also where recording needs the room that the work folders took.
+TEST(PatchFaults, AFullDiskLosesNothingAndTheOutcomeIsRecorded) {
   if (geteuid() != 0) GTEST_SKIP() << "a full disk is a small tmpfs of the test's own, and only root may mount one";
   ASSERT_EQ(unshare(CLONE_NEWNS), 0);
   ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
   constexpr size_t kBig = 4 << 20;
+  constexpr size_t kMiB = 1 << 20;
   const size_t updater = fs::file_size(VELMI_FAULTS_UPDATER_PATH);
   // Room for the updater three times (installed, backed up, parked), the big
   // file twice (installed, backed up) and an extracted file of twice its size,
   // but not for that file once more on its way into the installation.
-  const size_t disk = 3 * updater + 4 * kBig + kBig / 2 + (1 << 20);
-  for (const bool duringCopy : {false, true}) {
-    SCOPED_TRACE(duringCopy ? "the disk fills during the copy" : "the disk fills during the extraction");
+  const size_t disk = 3 * updater + 4 * kBig + kBig / 2 + kMiB;
+  // A current version of a mebibyte takes as much again to be recorded as the
+  // backup version: after a patch that leaves half a mebibyte free.
+  const std::string longVersion(kMiB, '9');
+  const size_t leavesHalfAMiB = (disk - 3 * updater - 2 * kBig - kMiB - kMiB / 2) / 2;
+  struct Row {
+    const char* what;
+    bool backupFillsTheDisk;  // one more installed file leaves the backup a page too few for its last files
+    std::vector<std::pair<std::string, std::string>> patch;
+    std::string version;
+    bool applied;
+  } rows[] = {
+      {"the disk fills during the extraction", false, {{"a.txt", "a, version 2"}, {"b-new.txt", "added"}, {"data/huge.bin", std::string(4 * kBig, 'h')}}, "2.0", false},
+      // Copied by name: the big file shrinks, then the added one finds no room.
+      // Putting the big file back then needs the room the failed copy took.
+      {"the disk fills during the copy", false,
+       {{"a.txt", "a, version 2"}, {"b-new.txt", "added"}, {"data/big.bin", "small now"}, {"z-added.bin", std::string(2 * kBig, 'z')}}, "2.0", false},
+      {"the disk fills during the backup", true, {{"a.txt", "a, version 2"}}, "2.0", false},
+      {"recording the success needs the backup's room", false,
+       {{"a.txt", "a, version 2"}, {"z-added.bin", std::string(leavesHalfAMiB, 'z')}}, longVersion, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
     FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH, disk);
     putFile(sandbox.installFolder() / kLibrary, "sqlite library 1.0");
     putFile(sandbox.installFolder() / "a.txt", "a, version 1");
     putFile(sandbox.installFolder() / "data" / "big.bin", filler(kBig, 1));
     testing_support::executeSql(sandbox.database(),
                                 "create table autoupdate(v_sversion text, v_sbakversion text);"
-                                "insert into autoupdate values('2.0', '1.0');");
+                                "insert into autoupdate values('" + row.version + "', '1.0');");
     testing_support::ZipBuilder zip;
-    zip.add(unixFile("a.txt", "a, version 2"));
-    zip.add(unixFile("b-new.txt", "added"));
-    if (duringCopy) {
-      // Copied by name: the big file shrinks, then the added one finds no room.
-      // Putting the big file back then needs the room the failed copy took.
-      zip.add(unixFile("data/big.bin", "small now"));
-      zip.add(unixFile("z-added.bin", std::string(2 * kBig, 'z')));
-    } else {
-      zip.add(unixFile("data/huge.bin", std::string(4 * kBig, 'h')));
-    }
+    for (const auto& [name, content] : row.patch) zip.add(unixFile(name, content));
     fs::create_directories(sandbox.patchFolder());
     zip.writeTo(sandbox.patchFolder() / "update_sp1.zip");
-    const TreeSnapshot before = sandbox.installation();
+    if (row.backupFillsTheDisk) {
+      // The backup takes "a.txt", the big file and this one, in that order,
+      // and then not one page is left for the rest, however small.
+      struct statvfs room {};
+      ASSERT_EQ(statvfs(sandbox.root().c_str(), &room), 0);
+      const size_t page = room.f_frsize;
+      const size_t size = (room.f_bavail * page - page - kBig) / 2 / page * page;
+      putFile(sandbox.installFolder() / "data" / "more.bin", filler(size, 2));
+    }
+    TreeSnapshot expected = sandbox.installation();
+    if (row.applied) {
+      for (const auto& [name, content] : row.patch) expected[name] = content;
+    }
     const TreeSnapshot outsideBefore = sandbox.outside();
 
     const RunResult outcome = sandbox.runPatch();
@@ -433,8 +502,9 @@ TEST(PatchFaults, AFullDiskLosesNothingAndTheFailureIsRecorded) {
     // The restore brings the two files in use back under their own names; their parked copies wait for the next run.
     after.erase(kParkedExe);
     after.erase(kParkedLibrary);
-    EXPECT_EQ(testing_support::describeTreeDifference(before, after), "");
-    EXPECT_EQ(versions(sandbox), "1.0,1.0,");
+    EXPECT_EQ(testing_support::describeTreeDifference(expected, after), "");
+    const std::string recorded = row.applied ? row.version : "1.0";
+    EXPECT_TRUE(versions(sandbox) == recorded + "," + recorded + ",") << versions(sandbox).substr(0, 40);
     EXPECT_EQ(sandbox.outside(), outsideBefore);
     EXPECT_FALSE(fs::exists(sandbox.clientDataFolder() / "baksrcfile"));
   }
@@ -461,7 +531,7 @@ TEST_P(PatchFaultSweep, EveryFailingOperationLeavesAWholeInstallation) {
   long swept = 0;
   // VELMI_SWEEP_ONLY=k repeats one fault point, to look at a failure closely.
   const char* only = std::getenv("VELMI_SWEEP_ONLY");
-  const bool killing = std::string(slice.error) == "kill";
+  const bool killing = std::string(slice.error).rfind("kill", 0) == 0;
   const long step = kSanitized ? (killing ? 16 : 4) : 1;
   for (long k = 1; k <= count; k += step) {
     const long point = (k - 1) / step;
@@ -488,6 +558,8 @@ std::vector<Slice> slices() {
   for (int i = 0; i < kSlices; ++i) all.push_back({"enospc", true, i, kSlices});
   // A kill at every point, each followed by an ordinary run that finds what it left.
   for (int i = 0; i < kSlices; ++i) all.push_back({"kill", true, i, kSlices});
+  // Again, with another installation sharing the client data folder running in between.
+  for (int i = 0; i < kSlices; ++i) all.push_back({"kill-shared", true, i, kSlices});
   if (!kSanitized) {
     for (int i = 0; i < kSlices; ++i) all.push_back({"eacces", false, i, kSlices});
   }
@@ -496,7 +568,9 @@ std::vector<Slice> slices() {
 
 INSTANTIATE_TEST_SUITE_P(Slices, PatchFaultSweep, ::testing::ValuesIn(slices()),
                          [](const ::testing::TestParamInfo<Slice>& info) {
-                           return std::string(info.param.error) + "_" + std::to_string(info.param.index);
+                           std::string error = info.param.error;
+                           std::replace(error.begin(), error.end(), '-', '_');
+                           return error + "_" + std::to_string(info.param.index);
                          });
 
 }  // namespace
