@@ -105,7 +105,7 @@ void CAutoInstallPatch::removeFinishedWorkFolders() {
 
 bool CAutoInstallPatch::removeWorkFolders() {
   // A backup that is not wholly back yet is the next run's to put back.
-  if (readRestoreMarker().state != MarkerState::Restore) removeFinishedWorkFolders();
+  if (!backupStillNeeded(readRestoreMarker().state)) removeFinishedWorkFolders();
   // The listing made the patch folder the current folder, and Windows does not
   // remove a folder that is a process's current folder: step out of it first.
   platform::setCurrentFolder(installFolder);

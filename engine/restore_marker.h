@@ -14,6 +14,11 @@
 
 enum class MarkerState { None, Restore, Confirmed, Unreadable };
 
+// The backup may still have to go back: a marker says so, or cannot be read.
+inline bool backupStillNeeded(MarkerState state) {
+  return state == MarkerState::Restore || state == MarkerState::Unreadable;
+}
+
 struct RestoreMarker {
   MarkerState state = MarkerState::None;
   // The full path of the updater that placed it. Empty in a marker of an older

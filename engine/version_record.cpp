@@ -60,7 +60,7 @@ bool CAutoInstallPatch::recordOutcome(bool success) {
   // On a full disk the record needs the room that the work folders take:
   // whatever a backup still to be put back does not need goes first.
   const MarkerState marker = readRestoreMarker().state;
-  if (marker != MarkerState::Restore) removeFinishedWorkFolders();
+  if (!backupStillNeeded(marker)) removeFinishedWorkFolders();
   const VersionRecordResult result = recordVersionOutcome(success);
   if (result != VersionRecordResult::Failed && marker == MarkerState::Confirmed) removeRestoreMarker();
   // A success that is not on record keeps its patch, for a later run to apply and record.
