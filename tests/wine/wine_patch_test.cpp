@@ -115,6 +115,22 @@ TEST_F(WinePatch, FailedPatchLeavesTheInstallationAndRestoresTheBackupVersion) {
   }
 }
 
+// Wine follows a link of the host in every file call but a create of a new
+// file and the target of a rename, so a link planted where the restore marker
+// goes is never written through, nor deleted through: the marker is created
+// new and renamed into place, and a marker that cannot be read stops the run.
+TEST_F(WinePatch, ALinkWhereTheMarkerGoesIsNeverWrittenThrough) {
+  const fs::path victim = clientDataFolder().parent_path() / "victim.txt";
+  writeFile(victim, "the user's own");
+  fs::create_symlink(victim, clientDataFolder() / "baksrcfile.restore");
+  makeZip(patchFolder() / "client_sp1.zip", {{"readme.txt", "readme from sp1"}});
+
+  const auto run = runUpdater("N");
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(readFile(victim), "the user's own");
+}
+
 // What a run killed during its copy over the installation leaves: a whole
 // backup, the restore marker, a half patched installation and the running
 // files parked. The next run puts the backup back first, in place of the
