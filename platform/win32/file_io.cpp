@@ -21,19 +21,20 @@ File File::createForWriting(const char16_t* path) {
 
 File File::createNew(const char16_t* path) {
   const wchar_t* name = win32::wide(path);
-  const DWORD attributes = GetFileAttributesW(name);
+  const auto create = [name] {
+    return CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                       nullptr);
+  };
+  HANDLE handle = create();
+  // Something stands there: removed only then, as Wine deletes the target of
+  // a host's link. A junction or a link to a folder goes as a folder entry,
+  // itself; any other link or file as a file. A real folder stays.
+  const DWORD attributes = handle == INVALID_HANDLE_VALUE ? GetFileAttributesW(name) : INVALID_FILE_ATTRIBUTES;
   if (attributes != INVALID_FILE_ATTRIBUTES) {
-    // A junction or a link to a folder goes as a folder entry, itself; any other
-    // link or file as a file. A real folder stays, and the create below fails.
     const bool folderEntry = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (folderEntry && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      RemoveDirectoryW(name);
-    } else if (!folderEntry) {
-      DeleteFileW(name);
-    }
+    const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (folderEntry ? link && RemoveDirectoryW(name) : DeleteFileW(name) != FALSE) handle = create();
   }
-  HANDLE handle = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   return File(win32::fromHandle(handle));
 }
 
