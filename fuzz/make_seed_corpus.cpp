@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
     return 2;
   }
-  const std::filesystem::path folder = argv[1];
+  // Absolute: the zip tool runs from a folder of its own.
+  const std::filesystem::path folder = std::filesystem::absolute(argv[1]);
   std::filesystem::create_directories(folder);
   std::vector<std::pair<std::string, std::function<void(ZipBuilder&)>>> variants = {
       {"sound", [](ZipBuilder&) {}},

@@ -41,13 +41,19 @@ std::u16string widen(const std::string& text) {
 Scratch& scratch() {
   static Scratch s = [] {
     Scratch made;
-    // Memory-backed when the system has it: every input writes files.
-    char inMemory[] = "/dev/shm/velmi-zip-fuzz-XXXXXX";
-    char onDisk[] = "/tmp/velmi-zip-fuzz-XXXXXX";
-    const char* folder = ::mkdtemp(inMemory);
-    if (folder == nullptr) folder = ::mkdtemp(onDisk);
-    if (folder == nullptr) std::abort();
-    made.base = folder;
+    // Under the caller's TMPDIR when it gives one (run-fuzz does, and removes
+    // it however the run ends), else memory-backed when the system has it:
+    // every input writes files.
+    const char* tmp = std::getenv("TMPDIR");
+    for (std::string base : {std::string(tmp != nullptr ? tmp : ""), std::string("/dev/shm"), std::string("/tmp")}) {
+      if (base.empty()) continue;
+      base += "/velmi-zip-fuzz-XXXXXX";
+      if (::mkdtemp(base.data()) != nullptr) {
+        made.base = base;
+        break;
+      }
+    }
+    if (made.base.empty()) std::abort();
     made.archive = made.base / "input.zip";
     made.root = made.base / "root";
     made.archiveWide = widen(made.archive.string());
