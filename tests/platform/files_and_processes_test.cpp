@@ -71,7 +71,12 @@ TEST(FilesAndFolders, CopiesAndReplacementsInPlaceAndTheirStamps) {
   const std::u16string inUse = wide(temp / "in-use"), copy = wide(temp / "copy"), parked = wide(temp / "parked");
   platform::FileStamp original, stamp;
   ASSERT_TRUE(platform::readFileStamp(inUse.c_str(), original));
+  // A link planted under the copy's name is replaced, never written through.
+  writeFile(temp / "outside", "outside");
+  fs::create_symlink(temp / "outside", temp / "copy");
   ASSERT_TRUE(platform::copyFile(inUse.c_str(), copy.c_str()));
+  EXPECT_FALSE(fs::is_symlink(temp / "copy"));
+  EXPECT_EQ(readFile(temp / "outside"), "outside");
 
   // The copy takes the name; the file that stood there is kept, unchanged, under the other.
   ASSERT_TRUE(platform::replaceKeepingOriginal(inUse.c_str(), copy.c_str(), parked.c_str()));
