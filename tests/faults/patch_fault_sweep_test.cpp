@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -365,28 +366,52 @@ TEST(PatchFaults, AnExtractionFolderTooLongForTheDriverEndsTheRunFirst) {
   EXPECT_LE(std::stol(readFile(countFile)), 4);
 }
 
-// The second run starts while the first is stopped a quarter into its
-// operations, in its backup: it does nothing, and the first makes one whole run.
-TEST(PatchFaults, ARunStartedWhileAnotherIsBusyDoesNothing) {
+// A run that does not get the lock does nothing: started while the first is
+// stopped a quarter into its operations, in its backup (the first then makes
+// one whole run), or unable to open the client data folder to lock it (run as
+// a user who may write there but not read it; the next run applies the patch).
+TEST(PatchFaults, ARunThatCannotTakeTheLockDoesNothing) {
   const long count = cleanRunOperationCount();
   ASSERT_GT(count, 0);
-  FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
-  prepare(sandbox);
-  testing_support::ChildProcess first(
-      sandbox.patchRun({"VELMI_FAULT_AT=" + std::to_string(count / 4), "VELMI_FAULT_ERROR=stop"}));
-  ASSERT_TRUE(first.waitForStop());
-  const TreeSnapshot whileBusy = testing_support::snapshotTree(sandbox.root());
+  constexpr uid_t kNobody = 65534;
+  for (const bool busy : {true, false}) {
+    SCOPED_TRACE(busy ? "another run is busy" : "the client data folder cannot be opened");
+    FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
+    prepare(sandbox);
+    std::unique_ptr<testing_support::ChildProcess> first;
+    ChildOptions second = sandbox.patchRun();
+    if (busy) {
+      first = std::make_unique<testing_support::ChildProcess>(
+          sandbox.patchRun({"VELMI_FAULT_AT=" + std::to_string(count / 4), "VELMI_FAULT_ERROR=stop"}));
+      ASSERT_TRUE(first->waitForStop());
+    } else if (geteuid() == 0) {
+      // Root reads any folder: the run is nobody's, in a sandbox of nobody's.
+      for (const auto& entry : fs::recursive_directory_iterator(sandbox.root())) {
+        ASSERT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0);
+      }
+      ASSERT_EQ(chown(sandbox.root().c_str(), kNobody, kNobody), 0);
+      second.user = kNobody;
+    }
+    const TreeSnapshot whileBusy = testing_support::snapshotTree(sandbox.root());
 
-  const RunResult second = sandbox.runPatch();
-  EXPECT_TRUE(second.exited && second.exitCode == 0) << endOf(second);
-  EXPECT_EQ(testing_support::describeTreeDifference(whileBusy, testing_support::snapshotTree(sandbox.root())), "");
+    if (!busy) fs::permissions(sandbox.clientDataFolder(), fs::perms(0300));
+    const RunResult outcome = testing_support::runProgram(second);
+    if (!busy) fs::permissions(sandbox.clientDataFolder(), fs::perms(0755));
+    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << endOf(outcome);
+    EXPECT_EQ(testing_support::describeTreeDifference(whileBusy, testing_support::snapshotTree(sandbox.root())), "");
 
-  first.signal(SIGCONT);
-  const RunResult outcome = first.wait();
-  EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << endOf(outcome);
-  std::string problems;
-  EXPECT_EQ(judge(sandbox.installation(), problems), InstallState::Patched) << problems;
-  EXPECT_EQ(versions(sandbox), "2.0,2.0,");
+    RunResult last;
+    if (busy) {
+      first->signal(SIGCONT);
+      last = first->wait();
+    } else {
+      last = testing_support::runProgram(second);
+    }
+    EXPECT_TRUE(last.exited && last.exitCode == 0) << endOf(last);
+    std::string problems;
+    EXPECT_EQ(judge(sandbox.installation(), problems), InstallState::Patched) << problems;
+    EXPECT_EQ(versions(sandbox), "2.0,2.0,");
+  }
 }
 
 // On a disk of its own that fills up (a small tmpfs, which only root may

@@ -104,17 +104,17 @@ TEST(RunLock, OneHolderPerFolderUntilItLetsGo) {
   const std::u16string folder = wide(temp.path());
   {
     platform::RunLock first(folder.c_str());
-    EXPECT_FALSE(first.heldElsewhere());
+    EXPECT_TRUE(first.held());
     platform::RunLock second(folder.c_str());
-    EXPECT_TRUE(second.heldElsewhere());
+    EXPECT_FALSE(second.held());
     platform::RunLock other(wide(temp.path().parent_path()).c_str());
-    EXPECT_FALSE(other.heldElsewhere());
+    EXPECT_TRUE(other.held());
   }
   platform::RunLock again(folder.c_str());
-  EXPECT_FALSE(again.heldElsewhere());
-  // No folder, nothing to hold: nobody is held back.
+  EXPECT_TRUE(again.held());
+  // Without a folder to lock, nothing tells whether another process holds it.
   platform::RunLock missing(wide(temp / "none").c_str());
-  EXPECT_FALSE(missing.heldElsewhere());
+  EXPECT_FALSE(missing.held());
   EXPECT_TRUE(fs::is_empty(temp.path())) << "a lock leaves nothing behind";
 }
 

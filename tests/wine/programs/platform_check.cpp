@@ -205,10 +205,10 @@ void checkEntriesAndReplacements(const std::u16string& root) {
 
 DWORD WINAPI lockFromAnotherThread(void* folder) {
   platform::RunLock lock(static_cast<const char16_t*>(folder));
-  return lock.heldElsewhere() ? 1 : 0;
+  return lock.held() ? 0 : 1;
 }
 
-// 1 when another thread finds the folder's lock held.
+// 1 when another thread cannot take the folder's lock.
 DWORD heldForAnotherThread(const std::u16string& folder) {
   HANDLE thread = CreateThread(nullptr, 0, lockFromAnotherThread, const_cast<char16_t*>(folder.c_str()), 0, nullptr);
   DWORD result = 2;
@@ -220,7 +220,7 @@ DWORD heldForAnotherThread(const std::u16string& folder) {
 void checkRunLock(const std::u16string& root) {
   {
     platform::RunLock lock(root.c_str());
-    CHECK(!lock.heldElsewhere());
+    CHECK(lock.held());
     CHECK(heldForAnotherThread(root) == 1);
     CHECK(heldForAnotherThread(root + u"\\other") == 0);
   }
