@@ -1,6 +1,7 @@
 // File handles: CreateFileW and the calls on its handle.
 
 #include "platform/platform.h"
+#include "platform/win32/entry_removal.h"
 #include "platform/win32/win32_wide.h"
 
 namespace platform {
@@ -21,17 +22,7 @@ File File::createForWriting(const char16_t* path) {
 
 File File::createNew(const char16_t* path) {
   const wchar_t* name = win32::wide(path);
-  const DWORD attributes = GetFileAttributesW(name);
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    // A junction or a link to a folder goes as a folder entry, itself; any other
-    // link or file as a file. A real folder stays, and the create below fails.
-    const bool folderEntry = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (folderEntry && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      RemoveDirectoryW(name);
-    } else if (!folderEntry) {
-      DeleteFileW(name);
-    }
-  }
+  win32::removeEntryItself(name);
   HANDLE handle = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   return File(win32::fromHandle(handle));

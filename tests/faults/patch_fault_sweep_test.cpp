@@ -228,8 +228,7 @@ std::string disagreement(InstallState state, const std::string& recorded) {
 
 // Right after a kill: both in-use files stand under their own names, and
 // without the restore marker the installation is whole, apart from what the
-// next run clears away (parked files, the copies made for parking, a copy
-// that had not been renamed into place yet).
+// next run clears away (parked files and the copies made for parking).
 std::string afterAKill(const FaultSandbox& sandbox, const RunResult& outcome) {
   std::string problems = outcome.signal == SIGKILL ? "" : "not ended at the kill point; " + endOf(outcome);
   for (const char* name : {kExe, kLibrary}) {
@@ -239,7 +238,7 @@ std::string afterAKill(const FaultSandbox& sandbox, const RunResult& outcome) {
   TreeSnapshot installed = sandbox.installation();
   for (auto it = installed.begin(); it != installed.end();) {
     const std::string name = fs::path(it->first).filename().string();
-    const bool leftover = name == "VelmiUpdate_Copy.tmp" || name == "sqlite3_Copy.tmp" || name == ".velmi-partial~";
+    const bool leftover = name == "VelmiUpdate_Copy.tmp" || name == "sqlite3_Copy.tmp";
     it = leftover ? installed.erase(it) : std::next(it);
   }
   judge(installed, problems);
