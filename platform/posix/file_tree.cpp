@@ -17,22 +17,30 @@
 namespace platform::posix {
 namespace {
 
+struct Child {
+  std::string name;
+  unsigned char type;  // as readdir tells it, DT_UNKNOWN where it cannot
+};
+
 // In NTFS order, as the listing of the top level comes.
-std::vector<std::string> childrenOf(const std::string& folder, bool& ok) {
-  std::vector<std::pair<std::u16string, std::string>> children;
+std::vector<Child> childrenOf(const std::string& folder, bool& ok) {
+  std::vector<std::pair<std::u16string, Child>> children;
   DIR* directory = opendir(folder.c_str());
   ok = directory != nullptr;
   if (!ok) return {};
   while (dirent* item = readdir(directory)) {
     std::string name = item->d_name;
-    if (name != "." && name != "..") children.emplace_back(fromUtf8(name.data(), name.size()), name);
+    if (name != "." && name != "..") {
+      children.emplace_back(fromUtf8(name.data(), name.size()), Child{std::move(name), item->d_type});
+    }
   }
   closedir(directory);
   std::sort(children.begin(), children.end(),
             [](const auto& a, const auto& b) { return ntfsNameOrder(a.first, b.first); });
-  std::vector<std::string> names;
-  for (auto& child : children) names.push_back(std::move(child.second));
-  return names;
+  std::vector<Child> ordered;
+  ordered.reserve(children.size());
+  for (auto& child : children) ordered.push_back(std::move(child.second));
+  return ordered;
 }
 
 int errorFromErrno() {
@@ -63,6 +71,18 @@ mode_t modeForCopy(const struct stat& reference, const struct stat& copy) {
 
 namespace {
 
+// This process's ids, asked once: the updater never changes them, and a tree
+// copy would ask for every file.
+uid_t ownUser() {
+  static const uid_t user = geteuid();
+  return user;
+}
+
+gid_t ownGroup() {
+  static const gid_t group = getegid();
+  return group;
+}
+
 // The bits this process's umask takes from a new file's mode.
 mode_t umaskBits() {
   static const mode_t bits = [] {
@@ -76,7 +96,7 @@ mode_t umaskBits() {
 // The reference's owner where this process may give it (root may), else at
 // least its group. Nothing to do for the common case, a file of our own.
 void giveOwnerOf(const struct stat& reference, int fd, const char* linkPath = nullptr) {
-  if (reference.st_uid == geteuid() && reference.st_gid == getegid()) return;
+  if (reference.st_uid == ownUser() && reference.st_gid == ownGroup()) return;
   const auto give = [&](uid_t user) {
     return (linkPath != nullptr ? lchown(linkPath, user, reference.st_gid) : fchown(fd, user, reference.st_gid)) == 0;
   };
@@ -96,15 +116,20 @@ bool giveOwnerAndMode(int fd, const struct stat& reference, bool modeGivenAtCrea
 
 bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-bool copyBytes(int in, int out) {
+// Copies to the end of the data, or to size bytes where the source tells no
+// more: a small file then takes one read, not a second one that finds the end.
+bool copyBytes(int in, int out, off_t size) {
   // One buffer for every file: a copy of a tree copies thousands of small ones.
   thread_local std::vector<char> buffer(1 << 16);
+  off_t copied = 0;
   for (;;) {
     ssize_t got = read(in, buffer.data(), buffer.size());
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return false;
     if (got == 0) return true;
     if (!writeAll(out, buffer.data(), static_cast<size_t>(got))) return false;
+    copied += got;
+    if (copied == size && static_cast<size_t>(got) < buffer.size()) return true;
   }
 }
 
@@ -149,7 +174,7 @@ int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const 
     close(in);
     return result;
   }
-  int result = copyBytes(in, out) ? kErrorNone : kErrorAccessDenied;
+  int result = copyBytes(in, out, sourceInfo.st_size) ? kErrorNone : kErrorAccessDenied;
   if (result == kErrorNone) {
     struct timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
     if (!giveOwnerAndMode(out, reference, modeGiven) || futimens(out, times) != 0) result = kErrorAccessDenied;
@@ -192,8 +217,8 @@ int copyFolder(const std::string& source, const struct stat& sourceInfo, const s
     giveOwnerOf(sourceInfo, -1, target.c_str());
   }
   bool listed = false;
-  for (const std::string& name : childrenOf(source, listed)) {
-    int result = copyEntry(source + "/" + name, target + "/" + name);
+  for (const Child& child : childrenOf(source, listed)) {
+    int result = copyEntry(source + "/" + child.name, target + "/" + child.name);
     if (result != kErrorNone) return result;
   }
   if (!listed) return kErrorAccessDenied;
@@ -215,7 +240,15 @@ int copyEntry(const std::string& source, const std::string& target) {
   return kErrorAccessDenied;  // devices, pipes and sockets are not copied
 }
 
-int removeTree(const std::string& path) {
+namespace {
+
+// type: what the folder listing said stands there, DT_UNKNOWN when it did not.
+int removeEntry(const std::string& path, unsigned char type) {
+  // A file or link that the listing names goes without a query of its own.
+  if (type != DT_UNKNOWN && type != DT_DIR) {
+    if (injectedFault(FaultSite::Delete, errno)) return errorFromErrno();
+    return unlink(path.c_str()) == 0 ? kErrorNone : errorFromErrno();
+  }
   struct stat info;
   if (lstat(path.c_str(), &info) != 0) return errorFromErrno();
   if (injectedFault(FaultSite::Delete, errno)) return errorFromErrno();
@@ -223,13 +256,17 @@ int removeTree(const std::string& path) {
   // A folder of ours that we may not list or change is opened up first.
   if ((info.st_mode & S_IRWXU) != S_IRWXU) chmod(path.c_str(), (info.st_mode & 07777) | S_IRWXU);
   bool listed = false;
-  for (const std::string& name : childrenOf(path, listed)) {
-    int result = removeTree(path + "/" + name);
+  for (const Child& child : childrenOf(path, listed)) {
+    int result = removeEntry(path + "/" + child.name, child.type);
     if (result != kErrorNone) return result;
   }
   if (!listed) return kErrorAccessDenied;
   return rmdir(path.c_str()) == 0 ? kErrorNone : errorFromErrno();
 }
+
+}  // namespace
+
+int removeTree(const std::string& path) { return removeEntry(path, DT_UNKNOWN); }
 
 bool isSameOrInside(const std::string& target, const std::string& source) {
   char resolvedTarget[PATH_MAX];
