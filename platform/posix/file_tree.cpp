@@ -151,20 +151,19 @@ int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const 
   if (out < 0 && errno == EEXIST) {
     struct stat replaced;
     int result = kErrorNone;
-    if (lstat(path.c_str(), &replaced) == 0) {
-      if (S_ISDIR(replaced.st_mode)) result = kErrorAlreadyExists;
-      // Copying a file onto itself would lose it.
-      if (sameFile(replaced, sourceInfo)) result = -1;
-      // A replaced file keeps its permissions and owner: an update must not
-      // make a program unrunnable or a private file readable.
-      if (S_ISREG(replaced.st_mode)) reference = replaced;
-    }
+    const bool there = lstat(path.c_str(), &replaced) == 0;
+    // Copying a file onto itself would lose it; it is its own copy already.
+    const bool itself = there && sameFile(replaced, sourceInfo);
+    if (there && S_ISDIR(replaced.st_mode)) result = kErrorAlreadyExists;
+    // A replaced file keeps its permissions and owner: an update must not
+    // make a program unrunnable or a private file readable.
+    if (there && S_ISREG(replaced.st_mode)) reference = replaced;
     // What stands there is removed, never opened: a read-only file is
     // replaced without a question, and a link is never written through.
-    if (result == kErrorNone && unlink(path.c_str()) != 0 && errno != ENOENT) result = errorFromErrno();
-    if (result != kErrorNone) {
+    if (!itself && result == kErrorNone && unlink(path.c_str()) != 0 && errno != ENOENT) result = errorFromErrno();
+    if (itself || result != kErrorNone) {
       close(in);
-      return result < 0 ? kErrorNone : result;
+      return result;
     }
     out = open(path.c_str(), kCreateFlags, 0600);
     modeGiven = false;

@@ -191,6 +191,9 @@ void checkEntriesAndReplacements(const std::u16string& root) {
   platform::FileStamp first, second;
   CHECK(platform::readFileStamp(inUse.c_str(), first) && platform::readFileStamp(inUse.c_str(), second));
   CHECK(first == second);
+  // A copy replaces a read-only file, as the rollback needs, and never loses a file copied onto itself.
+  CHECK(SetFileAttributesW(reinterpret_cast<const wchar_t*>(inUse.c_str()), FILE_ATTRIBUTE_READONLY));
+  CHECK(!platform::copyFile(inUse.c_str(), inUse.c_str()) && readText(inUse) == "in use");
   CHECK(platform::copyFile(copy.c_str(), inUse.c_str()));
   CHECK(platform::readFileStamp(inUse.c_str(), second) && !(first == second));
   CHECK(!platform::readFileStamp((folder + u"\\none").c_str(), second));
