@@ -71,10 +71,11 @@ void restoreParked(char16_t* parked, char16_t* normal, bool ownCopyUntouched) {
 CAutoUpdateBase::~CAutoUpdateBase() = default;
 
 bool CAutoUpdateBase::runUpdate() {
-  // One run at a time per client data folder: a second one does nothing at all.
+  // One run at a time per client data folder: a run that does not hold the
+  // lock, because another does or because it cannot tell, does nothing at all.
   const std::unique_ptr<char16_t[]> clientData = getClientDataFolder();
   const platform::RunLock lock(clientData != nullptr ? clientData.get() : u"");
-  if (lock.heldElsewhere()) return true;
+  if (!lock.held()) return true;
   if (!settleEarlierRun()) return true;
 
   succeeded = true;

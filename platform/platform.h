@@ -112,7 +112,8 @@ bool readFileStamp(const char16_t* path, FileStamp& stamp);
 
 // One process at a time per folder: held from construction to destruction,
 // and released by the system when the holder dies (a named mutex on Windows,
-// flock on the folder on POSIX). Nothing of it stays on disk.
+// flock on the folder on POSIX, where the folder must exist and open). Nothing
+// of it stays on disk.
 class RunLock {
  public:
   explicit RunLock(const char16_t* folder);
@@ -120,9 +121,10 @@ class RunLock {
   RunLock(const RunLock&) = delete;
   RunLock& operator=(const RunLock&) = delete;
 
-  // True only when another process holds the lock; a lock that cannot be
-  // taken for any other reason (no such folder) holds nobody back.
-  bool heldElsewhere() const;
+  // True only when this object holds the lock. Whatever kept it from taking
+  // the lock, another holder or a failure that leaves that unknown (a folder
+  // that cannot be opened, a mutex that cannot be made), it holds nothing.
+  bool held() const;
 
   struct State;
 

@@ -26,21 +26,16 @@ uint64_t nanoseconds(const timespec& time) {
 }  // namespace
 
 // Written straight to the target, as CopyFileW does: the callers copy to a
-// passing name, or put back what a marker says to put back again after a crash.
-// A link is copied as a link, as the shell copy does here.
+// name of their own, or put back what a marker says to put back again after a
+// crash. A link is copied as a link, as the shell copy does here.
 bool copyFile(const char16_t* from, const char16_t* to) {
   if (from == nullptr || to == nullptr || from[0] == 0 || to[0] == 0) return false;
   const std::string source = posix::systemPath(from);
   const std::string target = posix::systemPath(to);
   struct stat info;
-  if (lstat(source.c_str(), &info) != 0 || S_ISDIR(info.st_mode) || isFolder(target)) return false;
+  if (lstat(source.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
   if (!S_ISREG(info.st_mode)) return posix::copyEntry(source, target) == posix::kErrorNone;
-  if (posix::injectedFault(posix::FaultSite::CopyFile, errno)) return false;
-  // A replaced file keeps its permissions, as with every copy here.
-  struct stat replaced;
-  const mode_t mode = lstat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode) ? replaced.st_mode & 07777
-                                                                                         : info.st_mode & 07777;
-  return posix::writeCopyOf(source, info, target, mode) == posix::kErrorNone;
+  return posix::writeCopyOf(source, info, target) == posix::kErrorNone;
 }
 
 bool moveIntoPlace(const char16_t* from, const char16_t* to) {

@@ -11,29 +11,36 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 namespace platform::posix {
 namespace {
 
+struct Child {
+  std::string name;
+  unsigned char type;  // as readdir tells it, DT_UNKNOWN where it cannot
+};
+
 // In NTFS order, as the listing of the top level comes.
-std::vector<std::string> childrenOf(const std::string& folder, bool& ok) {
-  std::vector<std::pair<std::u16string, std::string>> children;
+std::vector<Child> childrenOf(const std::string& folder, bool& ok) {
+  std::vector<std::pair<std::u16string, Child>> children;
   DIR* directory = opendir(folder.c_str());
   ok = directory != nullptr;
   if (!ok) return {};
   while (dirent* item = readdir(directory)) {
     std::string name = item->d_name;
-    if (name != "." && name != "..") children.emplace_back(fromUtf8(name.data(), name.size()), name);
+    if (name != "." && name != "..") {
+      children.emplace_back(fromUtf8(name.data(), name.size()), Child{std::move(name), item->d_type});
+    }
   }
   closedir(directory);
   std::sort(children.begin(), children.end(),
             [](const auto& a, const auto& b) { return ntfsNameOrder(a.first, b.first); });
-  std::vector<std::string> names;
-  for (auto& child : children) names.push_back(std::move(child.second));
-  return names;
+  std::vector<Child> ordered;
+  ordered.reserve(children.size());
+  for (auto& child : children) ordered.push_back(std::move(child.second));
+  return ordered;
 }
 
 int errorFromErrno() {
@@ -53,40 +60,123 @@ bool writeAll(int fd, const char* data, size_t count) {
   return true;
 }
 
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
-int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const std::string& path, mode_t mode) {
-  int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return errorFromErrno();
-  // What stands under path goes first, once the source is known to open: a
-  // read-only file is replaced without a question, and a link is never written through.
-  unlink(path.c_str());
-  int out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (out < 0) {
-    int result = errorFromErrno();
-    close(in);
-    return result;
+mode_t modeForCopy(const struct stat& reference, const struct stat& copy) {
+  mode_t mode = reference.st_mode & 07777;
+  if (copy.st_uid != reference.st_uid) mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+  if (copy.st_gid != reference.st_gid) mode &= ~static_cast<mode_t>(S_ISGID);
+  return mode;
+}
+
+namespace {
+
+// This process's ids, asked once: the updater never changes them, and a tree
+// copy would ask for every file.
+uid_t ownUser() {
+  static const uid_t user = geteuid();
+  return user;
+}
+
+gid_t ownGroup() {
+  static const gid_t group = getegid();
+  return group;
+}
+
+// The bits this process's umask takes from a new file's mode.
+mode_t umaskBits() {
+  static const mode_t bits = [] {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+  }();
+  return bits;
+}
+
+// The reference's owner where this process may give it (root may), else at
+// least its group. Nothing to do for the common case, a file of our own.
+void giveOwnerOf(const struct stat& reference, int fd, const char* linkPath = nullptr) {
+  if (reference.st_uid == ownUser() && reference.st_gid == ownGroup()) return;
+  const auto give = [&](uid_t user) {
+    return (linkPath != nullptr ? lchown(linkPath, user, reference.st_gid) : fchown(fd, user, reference.st_gid)) == 0;
+  };
+  if (!give(reference.st_uid)) give(static_cast<uid_t>(-1));
+}
+
+// Owner first, then bits: a change of owner clears the set-ID bits, and they
+// stay only where the owner (for set-group-ID, the group) came along.
+bool giveOwnerAndMode(int fd, const struct stat& reference, bool modeGivenAtCreation) {
+  giveOwnerOf(reference, fd);
+  if ((reference.st_mode & (S_ISUID | S_ISGID)) == 0) {
+    return modeGivenAtCreation || fchmod(fd, reference.st_mode & 07777) == 0;
   }
-  std::vector<char> buffer(1 << 16);
-  int result = kErrorNone;
+  struct stat copy;
+  return fstat(fd, &copy) == 0 && fchmod(fd, modeForCopy(reference, copy)) == 0;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Copies to the end of the data, or to size bytes where the source tells no
+// more: a small file then takes one read, not a second one that finds the end.
+bool copyBytes(int in, int out, off_t size) {
+  // One buffer for every file: a copy of a tree copies thousands of small ones.
+  thread_local std::vector<char> buffer(1 << 16);
+  off_t copied = 0;
   for (;;) {
     ssize_t got = read(in, buffer.data(), buffer.size());
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0 || (got > 0 && !writeAll(out, buffer.data(), static_cast<size_t>(got)))) {
-      result = kErrorAccessDenied;
-      break;
-    }
-    if (got == 0) break;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (!writeAll(out, buffer.data(), static_cast<size_t>(got))) return false;
+    copied += got;
+    if (copied == size && static_cast<size_t>(got) < buffer.size()) return true;
   }
+}
+
+constexpr int kCreateFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+
+}  // namespace
+
+int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const std::string& path) {
+  if (injectedFault(FaultSite::CopyFile, errno)) return errorFromErrno();
+  const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errorFromErrno();
+  // A new file is created exclusively, never through a link. Its bits come
+  // with the create where the umask leaves them whole, else from fchmod.
+  struct stat reference = sourceInfo;
+  const mode_t plainMode = sourceInfo.st_mode & 0777;
+  const bool plain = (sourceInfo.st_mode & 07000) == 0 && (plainMode & umaskBits()) == 0;
+  int out = open(path.c_str(), kCreateFlags, plain ? plainMode : 0600);
+  bool modeGiven = out >= 0 && plain;
+  if (out < 0 && errno == EEXIST) {
+    struct stat replaced;
+    int result = kErrorNone;
+    const bool there = lstat(path.c_str(), &replaced) == 0;
+    // Copying a file onto itself would lose it; it is its own copy already.
+    const bool itself = there && sameFile(replaced, sourceInfo);
+    if (there && S_ISDIR(replaced.st_mode)) result = kErrorAlreadyExists;
+    // A replaced file keeps its permissions and owner: an update must not
+    // make a program unrunnable or a private file readable.
+    if (there && S_ISREG(replaced.st_mode)) reference = replaced;
+    // What stands there is removed, never opened: a read-only file is
+    // replaced without a question, and a link is never written through.
+    if (!itself && result == kErrorNone && unlink(path.c_str()) != 0 && errno != ENOENT) result = errorFromErrno();
+    if (itself || result != kErrorNone) {
+      close(in);
+      return result;
+    }
+    out = open(path.c_str(), kCreateFlags, 0600);
+    modeGiven = false;
+  }
+  if (out < 0) {
+    const int result = errorFromErrno();
+    close(in);
+    return result;
+  }
+  int result = copyBytes(in, out, sourceInfo.st_size) ? kErrorNone : kErrorAccessDenied;
   if (result == kErrorNone) {
     struct timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
-    if (fchmod(out, mode) != 0 || futimens(out, times) != 0) result = kErrorAccessDenied;
+    if (!giveOwnerAndMode(out, reference, modeGiven) || futimens(out, times) != 0) result = kErrorAccessDenied;
   }
   if (close(out) != 0 && result == kErrorNone) result = kErrorAccessDenied;
   close(in);
@@ -95,54 +185,26 @@ int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const 
 
 namespace {
 
-// A file is written under this name in its target folder and renamed into
-// place once whole, so a crash never leaves a half-written file under its
-// own name; only this one name, which the next copy into the folder removes.
-std::string partialPathIn(const std::string& folder) { return folder + "/" + kPartialCopyName; }
-
-int copyFileContents(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
-  // A replaced file keeps its permissions: an update must not make a program
-  // unrunnable or a private file readable. A new one takes its source's.
-  mode_t mode = sourceInfo.st_mode & 07777;
-  struct stat targetInfo;
-  if (lstat(target.c_str(), &targetInfo) == 0) {
-    if (S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
-    if (S_ISREG(targetInfo.st_mode)) mode = targetInfo.st_mode & 07777;
-    // Copying a file onto itself would truncate it.
-    if (targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) return kErrorNone;
-  }
-  const std::string partial = partialPathIn(folderOf(target));
-  int result = writeCopyOf(source, sourceInfo, partial, mode);
-  // A read-only file or a link under the target name is replaced as a whole.
-  // The fault hook sits just before: a failure or an end there leaves the
-  // whole copy under the passing name.
-  if (result == kErrorNone &&
-      (injectedFault(FaultSite::CopyFile, errno) || rename(partial.c_str(), target.c_str()) != 0)) {
-    result = errorFromErrno();
-  }
-  if (result != kErrorNone) unlink(partial.c_str());
-  return result;
-}
-
-int copyLink(const std::string& source, const std::string& target) {
+int copyLink(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
   std::string destination(PATH_MAX, '\0');
   ssize_t length = readlink(source.c_str(), destination.data(), destination.size());
   if (length < 0) return errorFromErrno();
   destination.resize(static_cast<size_t>(length));
   if (injectedFault(FaultSite::CopyFile, errno)) return errorFromErrno();
   struct stat targetInfo;
-  if (lstat(target.c_str(), &targetInfo) == 0 && S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
-  const std::string partial = partialPathIn(folderOf(target));
-  unlink(partial.c_str());
-  if (symlink(destination.c_str(), partial.c_str()) != 0) return errorFromErrno();
-  if (rename(partial.c_str(), target.c_str()) == 0) return kErrorNone;
-  const int result = errorFromErrno();
-  unlink(partial.c_str());
-  return result;
+  if (lstat(target.c_str(), &targetInfo) == 0) {
+    if (S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
+    if (unlink(target.c_str()) != 0) return errorFromErrno();
+  }
+  if (symlink(destination.c_str(), target.c_str()) != 0) return errorFromErrno();
+  giveOwnerOf(sourceInfo, -1, target.c_str());
+  return kErrorNone;
 }
 
 int copyFolder(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
   // A folder that was there keeps its permissions, as a replaced file does.
+  // A new one takes its source's owner where it may, and its bits, a
+  // set-group-ID bit too: on a folder that only hands its group to new entries.
   mode_t mode = sourceInfo.st_mode & 07777;
   struct stat targetInfo;
   if (lstat(target.c_str(), &targetInfo) == 0) {
@@ -150,11 +212,12 @@ int copyFolder(const std::string& source, const struct stat& sourceInfo, const s
     mode = targetInfo.st_mode & 07777;
   } else if (injectedFault(FaultSite::CreateFolder, errno) || mkdir(target.c_str(), 0700) != 0) {
     return errorFromErrno();
+  } else {
+    giveOwnerOf(sourceInfo, -1, target.c_str());
   }
-  removePartialCopy(target);
   bool listed = false;
-  for (const std::string& name : childrenOf(source, listed)) {
-    int result = copyEntry(source + "/" + name, target + "/" + name);
+  for (const Child& child : childrenOf(source, listed)) {
+    int result = copyEntry(source + "/" + child.name, target + "/" + child.name);
     if (result != kErrorNone) return result;
   }
   if (!listed) return kErrorAccessDenied;
@@ -168,20 +231,23 @@ int copyFolder(const std::string& source, const struct stat& sourceInfo, const s
 }  // namespace
 
 int copyEntry(const std::string& source, const std::string& target) {
-  // What an interrupted copy left is never carried along.
-  const size_t slash = source.find_last_of('/');
-  if (source.compare(slash == std::string::npos ? 0 : slash + 1, std::string::npos, kPartialCopyName) == 0) {
-    return kErrorNone;
-  }
   struct stat sourceInfo;
   if (lstat(source.c_str(), &sourceInfo) != 0) return errorFromErrno();
-  if (S_ISLNK(sourceInfo.st_mode)) return copyLink(source, target);
+  if (S_ISLNK(sourceInfo.st_mode)) return copyLink(source, sourceInfo, target);
   if (S_ISDIR(sourceInfo.st_mode)) return copyFolder(source, sourceInfo, target);
-  if (S_ISREG(sourceInfo.st_mode)) return copyFileContents(source, sourceInfo, target);
+  if (S_ISREG(sourceInfo.st_mode)) return writeCopyOf(source, sourceInfo, target);
   return kErrorAccessDenied;  // devices, pipes and sockets are not copied
 }
 
-int removeTree(const std::string& path) {
+namespace {
+
+// type: what the folder listing said stands there, DT_UNKNOWN when it did not.
+int removeEntry(const std::string& path, unsigned char type) {
+  // A file or link that the listing names goes without a query of its own.
+  if (type != DT_UNKNOWN && type != DT_DIR) {
+    if (injectedFault(FaultSite::Delete, errno)) return errorFromErrno();
+    return unlink(path.c_str()) == 0 ? kErrorNone : errorFromErrno();
+  }
   struct stat info;
   if (lstat(path.c_str(), &info) != 0) return errorFromErrno();
   if (injectedFault(FaultSite::Delete, errno)) return errorFromErrno();
@@ -189,15 +255,17 @@ int removeTree(const std::string& path) {
   // A folder of ours that we may not list or change is opened up first.
   if ((info.st_mode & S_IRWXU) != S_IRWXU) chmod(path.c_str(), (info.st_mode & 07777) | S_IRWXU);
   bool listed = false;
-  for (const std::string& name : childrenOf(path, listed)) {
-    int result = removeTree(path + "/" + name);
+  for (const Child& child : childrenOf(path, listed)) {
+    int result = removeEntry(path + "/" + child.name, child.type);
     if (result != kErrorNone) return result;
   }
   if (!listed) return kErrorAccessDenied;
   return rmdir(path.c_str()) == 0 ? kErrorNone : errorFromErrno();
 }
 
-void removePartialCopy(const std::string& folder) { unlink(partialPathIn(folder).c_str()); }
+}  // namespace
+
+int removeTree(const std::string& path) { return removeEntry(path, DT_UNKNOWN); }
 
 bool isSameOrInside(const std::string& target, const std::string& source) {
   char resolvedTarget[PATH_MAX];

@@ -19,22 +19,23 @@ constexpr int kErrorIntoItself = 0x4C7;   // a folder copied into its own sub-tr
 // folder merges into a folder; a file onto a folder, or a folder onto a file,
 // fails. Modification times come along; permission bits come along only to
 // what the copy creates, a replaced file or merged folder keeps its own. Each
-// file is written whole under a passing name, then renamed into place. Stops
-// at the first failure; what was copied stays.
+// file is written in place, as the Windows shell does. Stops at the first
+// failure; what was copied stays.
 int copyEntry(const std::string& source, const std::string& target);
 
 // Writes a new file at path with the bytes and times of source, whose lstat is
-// sourceInfo, and the given permission bits. Once the source opens, whatever
-// stands under path (a read-only file, a link) is removed first, never written
-// through. A half-written file stays.
-int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const std::string& path, mode_t mode);
+// sourceInfo. The file is created exclusively, never through a link: once the
+// source opens, whatever stands under path (a read-only file, a link) is
+// removed first, never opened. It takes the bits and owner of the regular file
+// it replaces, else its source's: the owner where this process may give it,
+// set-ID bits only where the owner came along (see modeForCopy). A folder
+// under path fails; the source itself is left as it is. A half-written file stays.
+int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const std::string& path);
 
-// The one name under which a copy writes a file into a folder before it
-// renames it into place.
-constexpr char kPartialCopyName[] = ".velmi-partial~";
-
-// Removes what an interrupted copy left of a file in the folder.
-void removePartialCopy(const std::string& folder);
+// The permission bits that a copy owned as copy says may take from reference,
+// as cp does: no set-user-ID or set-group-ID bit for another owner, no
+// set-group-ID bit for another group.
+mode_t modeForCopy(const struct stat& reference, const struct stat& copy);
 
 // Removes a file, link or whole folder (links are removed, never followed).
 int removeTree(const std::string& path);

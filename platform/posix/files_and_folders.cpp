@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/fault_injection.h"
+#include "platform/posix/file_tree.h"
 #include "platform/posix/posix_path.h"
 
 namespace platform {
@@ -37,9 +38,12 @@ bool deleteFile(const char16_t* path) {
 
 bool copyPermissions(const char16_t* source, const char16_t* target) {
   if (source == nullptr || target == nullptr) return false;
+  const std::string targetPath = posix::systemPath(target);
   struct stat info;
-  if (stat(posix::systemPath(source).c_str(), &info) != 0) return false;
-  return chmod(posix::systemPath(target).c_str(), info.st_mode & 07777) == 0;
+  struct stat targetInfo;
+  if (stat(posix::systemPath(source).c_str(), &info) != 0 || stat(targetPath.c_str(), &targetInfo) != 0) return false;
+  // Set-ID bits only for the same owner, as with every copy.
+  return chmod(targetPath.c_str(), posix::modeForCopy(info, targetInfo)) == 0;
 }
 
 EntryKind entryKind(const char16_t* path) {

@@ -69,6 +69,8 @@ constexpr UpperRun kUpperRuns[] = {
 }  // namespace
 
 char16_t upperCaseUnit(char16_t unit) {
+  // Most names are ASCII: no search for them.
+  if (unit < 0x80) return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 32) : unit;
   const UpperRun* run = std::upper_bound(std::begin(kUpperRuns), std::end(kUpperRuns), unit,
                                          [](char16_t value, const UpperRun& r) { return value < r.first; });
   if (run == std::begin(kUpperRuns)) return unit;

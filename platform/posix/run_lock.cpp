@@ -13,7 +13,6 @@ namespace platform {
 
 struct RunLock::State {
   int folder = -1;
-  bool heldElsewhere = false;
 };
 
 RunLock::RunLock(const char16_t* folder) : state_(std::make_unique<State>()) {
@@ -26,7 +25,6 @@ RunLock::RunLock(const char16_t* folder) : state_(std::make_unique<State>()) {
     result = flock(state_->folder, LOCK_EX | LOCK_NB);
   } while (result != 0 && errno == EINTR);
   if (result != 0) {
-    state_->heldElsewhere = errno == EWOULDBLOCK;
     close(state_->folder);
     state_->folder = -1;
   }
@@ -36,6 +34,6 @@ RunLock::~RunLock() {
   if (state_->folder >= 0) close(state_->folder);
 }
 
-bool RunLock::heldElsewhere() const { return state_->heldElsewhere; }
+bool RunLock::held() const { return state_->folder >= 0; }
 
 }  // namespace platform

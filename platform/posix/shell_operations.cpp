@@ -100,7 +100,6 @@ int copyPaths(const std::vector<std::string>& sources, const std::vector<std::st
     return kErrorAccessDenied;
   }
   if (!isFolder(target)) return kErrorAlreadyExists;
-  removePartialCopy(target);
   for (const std::string& entry : entries) {
     int result = copyOne(entry, target + "/" + fileNameOf(entry));
     if (result != kErrorNone) return result;

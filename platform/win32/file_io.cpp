@@ -1,6 +1,7 @@
 // File handles: CreateFileW and the calls on its handle.
 
 #include "platform/platform.h"
+#include "platform/win32/entry_removal.h"
 #include "platform/win32/win32_wide.h"
 
 namespace platform {
@@ -26,14 +27,10 @@ File File::createNew(const char16_t* path) {
                        nullptr);
   };
   HANDLE handle = create();
-  // Something stands there: removed only then, as Wine deletes the target of
-  // a host's link. A junction or a link to a folder goes as a folder entry,
-  // itself; any other link or file as a file. A real folder stays.
-  const DWORD attributes = handle == INVALID_HANDLE_VALUE ? GetFileAttributesW(name) : INVALID_FILE_ATTRIBUTES;
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    const bool folderEntry = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if (folderEntry ? link && RemoveDirectoryW(name) : DeleteFileW(name) != FALSE) handle = create();
+  // Only where something stands is it removed: Wine deletes the target of a host's link.
+  if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
+    win32::removeEntryItself(name);
+    handle = create();
   }
   return File(win32::fromHandle(handle));
 }

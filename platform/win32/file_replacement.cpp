@@ -1,6 +1,7 @@
 // Copying one file, putting a file in place of another, and telling whether a
 // file is still the one that was put there.
 #include "platform/platform.h"
+#include "platform/win32/entry_removal.h"
 #include "platform/win32/win32_wide.h"
 
 namespace platform {
@@ -9,8 +10,19 @@ namespace {
 uint64_t joined(DWORD high, DWORD low) { return (static_cast<uint64_t>(high) << 32) | low; }
 }  // namespace
 
+// The copy is made new: what stood under the name goes first, itself, and a
+// link planted there meanwhile makes the copy fail rather than be written
+// through. A read-only file is replaced too, which the rollback needs.
 bool copyFile(const char16_t* from, const char16_t* to) {
-  return CopyFileW(win32::wide(from), win32::wide(to), FALSE) != FALSE;
+  // Onto itself, the removal would lose the file; CopyFileW fails there too.
+  FileStamp source, there;
+  if (readFileStamp(from, source) && readFileStamp(to, there) && source.volume == there.volume &&
+      source.index == there.index) {
+    return false;
+  }
+  const wchar_t* target = win32::wide(to);
+  win32::removeEntryItself(target);
+  return CopyFileExW(win32::wide(from), target, nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS) != FALSE;
 }
 
 bool moveIntoPlace(const char16_t* from, const char16_t* to) {

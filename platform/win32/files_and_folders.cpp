@@ -1,5 +1,6 @@
 // Single files and folders, and the process's current folder.
 #include "platform/platform.h"
+#include "platform/win32/entry_removal.h"
 #include "platform/win32/win32_wide.h"
 // After windows.h, which it needs.
 #include <shlwapi.h>
@@ -23,6 +24,21 @@ EntryKind entryKind(const char16_t* path) {
   // Symbolic links and junctions alike; never looked through.
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::Link;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Folder : EntryKind::File;
+}
+
+void win32::removeEntryItself(const wchar_t* name) {
+  const DWORD attributes = GetFileAttributesW(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (link) RemoveDirectoryW(name);
+    return;
+  }
+  // DeleteFileW refuses a read-only file; a link's own attributes are left alone.
+  if (!link && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetFileAttributesW(name, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
+  DeleteFileW(name);
 }
 
 bool removeFolder(const char16_t* path) { return RemoveDirectoryW(win32::wide(path)) != FALSE; }

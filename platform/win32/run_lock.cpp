@@ -10,7 +10,6 @@ namespace platform {
 
 struct RunLock::State {
   HANDLE mutex = nullptr;
-  bool heldElsewhere = false;
 };
 
 namespace {
@@ -33,17 +32,13 @@ RunLock::RunLock(const char16_t* folder) : state_(std::make_unique<State>()) {
   if (folder == nullptr || folder[0] == 0) return;
   // Not inherited: a started installer must not hold the lock on after us.
   HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexNameFor(folder).c_str());
-  if (mutex == nullptr) {
-    state_->heldElsewhere = GetLastError() == ERROR_ACCESS_DENIED;
-    return;
-  }
+  if (mutex == nullptr) return;
   const DWORD waited = WaitForSingleObject(mutex, 0);
   // An abandoned mutex is one whose holder died: it is ours now.
   if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
     state_->mutex = mutex;
     return;
   }
-  state_->heldElsewhere = waited == WAIT_TIMEOUT;
   CloseHandle(mutex);
 }
 
@@ -53,6 +48,6 @@ RunLock::~RunLock() {
   CloseHandle(state_->mutex);
 }
 
-bool RunLock::heldElsewhere() const { return state_->heldElsewhere; }
+bool RunLock::held() const { return state_->mutex != nullptr; }
 
 }  // namespace platform

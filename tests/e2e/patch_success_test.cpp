@@ -1,5 +1,6 @@
 // Patch runs that succeed: the archives reach the installation in "_sp" order.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -107,10 +108,18 @@ TEST(PatchRun, ReplacedFilesAndFoldersKeepTheirPermissions) {
     chmod((s.install() / "run.sh").c_str(), 0755);
     chmod((s.install() / "secret.txt").c_str(), 0600);
     chmod((s.install() / "private").c_str(), 0700);
+    // As root, another user's set-user-ID helper stays that user's, never root's with the bit.
+    const bool root = geteuid() == 0;
+    if (root) {
+      writeFile(s.install() / "helper", "#!/bin/sh\n");
+      ASSERT_EQ(chown((s.install() / "helper").c_str(), 65534, 65534), 0);
+      chmod((s.install() / "helper").c_str(), 04755);
+    }
     std::vector<std::pair<std::string, std::string>> entries = {{"VelmiUpdate", "new updater"},
                                                                 {"private/data.txt", "new data"},
                                                                 {"run.sh", "new script"},
                                                                 {"secret.txt", "new secret"}};
+    if (root) entries.push_back({"helper", "new helper"});
     // Copied by name, so this comes last and fails after the others went in.
     if (rolledBack) {
       writeFile(s.install() / "zz", "a file where the patch brings a folder");
@@ -118,15 +127,14 @@ TEST(PatchRun, ReplacedFilesAndFoldersKeepTheirPermissions) {
     }
     makeZip(s.patch("a_sp1.zip"), entries);
     auto modes = [&] {
-      std::map<std::string, mode_t> all;
-      for (const char* name : {"VelmiUpdate", "run.sh", "secret.txt", "private", "private/data.txt"}) {
+      std::map<std::string, std::pair<uid_t, mode_t>> all;
+      for (const char* name : {"VelmiUpdate", "run.sh", "secret.txt", "private", "private/data.txt", "helper"}) {
         struct stat info {};
-        stat((s.install() / name).c_str(), &info);
-        all[name] = info.st_mode & 07777;
+        if (stat((s.install() / name).c_str(), &info) == 0) all[name] = {info.st_uid, info.st_mode & 07777};
       }
       return all;
     };
-    const std::map<std::string, mode_t> before = modes();
+    const std::map<std::string, std::pair<uid_t, mode_t>> before = modes();
     s.runPatch();
     EXPECT_EQ(readFile(s.install() / "secret.txt"), rolledBack ? "old secret" : "new secret");
     EXPECT_EQ(modes(), before);

@@ -1,10 +1,13 @@
 // The run sequence: the order of the steps and where a failing step ends the chain.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine/auto_update_base.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -48,6 +51,10 @@ TEST(RunSequence, AFailingStepEndsTheChainAndTheClosingStepsStillRun) {
                  {success ? "recordOutcome(true)" : "recordOutcome(false)", "restoreLockedFiles", "removeWorkFolders"});
     return calls;
   };
+  // A run goes on only with its client data folder there to lock.
+  testing_support::TempFolder roaming;
+  std::filesystem::create_directories(roaming / "quillet" / "WindowsClient");
+  setenv("XDG_CONFIG_HOME", roaming.path().c_str(), 1);
   // One procedure for every run: the success flag is set afresh each time.
   RecordingProcedure procedure;
   for (size_t failing = 0; failing < chain.size(); ++failing) {
@@ -57,4 +64,7 @@ TEST(RunSequence, AFailingStepEndsTheChainAndTheClosingStepsStillRun) {
   for (const char* failing : {"none", "recordOutcome", "restoreLockedFiles", "removeWorkFolders"}) {
     EXPECT_EQ(procedure.runWithFailing(failing), expected(chain.size(), true)) << failing;
   }
+  SCOPED_TRACE("without a client data folder nothing tells whether another run holds it: no step runs");
+  std::filesystem::remove_all(roaming / "quillet");
+  EXPECT_EQ(procedure.runWithFailing("none"), Calls{});
 }

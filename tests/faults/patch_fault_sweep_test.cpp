@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -228,8 +229,7 @@ std::string disagreement(InstallState state, const std::string& recorded) {
 
 // Right after a kill: both in-use files stand under their own names, and
 // without the restore marker the installation is whole, apart from what the
-// next run clears away (parked files, the copies made for parking, a copy
-// that had not been renamed into place yet).
+// next run clears away (parked files and the copies made for parking).
 std::string afterAKill(const FaultSandbox& sandbox, const RunResult& outcome) {
   std::string problems = outcome.signal == SIGKILL ? "" : "not ended at the kill point; " + endOf(outcome);
   for (const char* name : {kExe, kLibrary}) {
@@ -244,7 +244,7 @@ std::string afterAKill(const FaultSandbox& sandbox, const RunResult& outcome) {
   TreeSnapshot installed = sandbox.installation();
   for (auto it = installed.begin(); it != installed.end();) {
     const std::string name = fs::path(it->first).filename().string();
-    const bool leftover = name == "VelmiUpdate_Copy.tmp" || name == "sqlite3_Copy.tmp" || name == ".velmi-partial~";
+    const bool leftover = name == "VelmiUpdate_Copy.tmp" || name == "sqlite3_Copy.tmp";
     it = leftover ? installed.erase(it) : std::next(it);
   }
   judge(installed, problems);
@@ -399,39 +399,62 @@ TEST(PatchFaults, AnExtractionFolderTooLongForTheDriverEndsTheRunFirst) {
   EXPECT_LE(std::stol(readFile(countFile)), 4);
 }
 
-// The second run starts while the first is stopped a quarter into its
-// operations, in its backup: it does nothing, and the first makes one whole
-// run. Links planted meanwhile where the first is about to create its marker
-// and its copies of the files in use are replaced, never written through.
-TEST(PatchFaults, ARunStartedWhileAnotherIsBusyDoesNothing) {
+// A run that does not get the lock does nothing: started while the first is
+// stopped a quarter into its operations, in its backup (the first then makes
+// one whole run), or unable to open the client data folder to lock it (run as
+// a user who may write there but not read it; the next run applies the patch).
+// Links planted while the first is stopped, where it is about to create its
+// marker and its copies of the files in use, are replaced, never written through.
+TEST(PatchFaults, ARunThatCannotTakeTheLockDoesNothing) {
   const long count = cleanRunOperationCount();
   ASSERT_GT(count, 0);
-  FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
-  prepare(sandbox);
-  testing_support::ChildProcess first(
-      sandbox.patchRun({"VELMI_FAULT_AT=" + std::to_string(count / 4), "VELMI_FAULT_ERROR=stop"}));
-  ASSERT_TRUE(first.waitForStop());
-  const TreeSnapshot whileBusy = testing_support::snapshotTree(sandbox.root());
+  constexpr uid_t kNobody = 65534;
+  for (const bool busy : {true, false}) {
+    SCOPED_TRACE(busy ? "another run is busy" : "the client data folder cannot be opened");
+    FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
+    prepare(sandbox);
+    std::unique_ptr<testing_support::ChildProcess> first;
+    ChildOptions second = sandbox.patchRun();
+    if (busy) {
+      first = std::make_unique<testing_support::ChildProcess>(
+          sandbox.patchRun({"VELMI_FAULT_AT=" + std::to_string(count / 4), "VELMI_FAULT_ERROR=stop"}));
+      ASSERT_TRUE(first->waitForStop());
+    } else if (geteuid() == 0) {
+      // Root reads any folder: the run is nobody's, in a sandbox of nobody's.
+      for (const auto& entry : fs::recursive_directory_iterator(sandbox.root())) {
+        ASSERT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0);
+      }
+      ASSERT_EQ(chown(sandbox.root().c_str(), kNobody, kNobody), 0);
+      second.user = kNobody;
+    }
+    const TreeSnapshot whileBusy = testing_support::snapshotTree(sandbox.root());
 
-  const RunResult second = sandbox.runPatch();
-  EXPECT_TRUE(second.exited && second.exitCode == 0) << endOf(second);
-  EXPECT_EQ(testing_support::describeTreeDifference(whileBusy, testing_support::snapshotTree(sandbox.root())), "");
+    if (!busy) fs::permissions(sandbox.clientDataFolder(), fs::perms(0300));
+    const RunResult outcome = testing_support::runProgram(second);
+    if (!busy) fs::permissions(sandbox.clientDataFolder(), fs::perms(0755));
+    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << endOf(outcome);
+    EXPECT_EQ(testing_support::describeTreeDifference(whileBusy, testing_support::snapshotTree(sandbox.root())), "");
 
-  const fs::path victim = sandbox.root() / "neighbour.txt";
-  for (const fs::path& planted : {sandbox.clientDataFolder() / "baksrcfile.restore",
-                                  sandbox.clientDataFolder() / "baksrcfile.restore.new",
-                                  sandbox.installFolder() / "VelmiUpdate_Copy.tmp",
-                                  sandbox.installFolder() / "sqlite3_Copy.tmp"}) {
-    fs::create_symlink(victim, planted);
+    RunResult last;
+    const fs::path victim = sandbox.root() / "neighbour.txt";
+    if (busy) {
+      for (const fs::path& planted : {sandbox.clientDataFolder() / "baksrcfile.restore",
+                                      sandbox.clientDataFolder() / "baksrcfile.restore.new",
+                                      sandbox.installFolder() / "VelmiUpdate_Copy.tmp",
+                                      sandbox.installFolder() / "sqlite3_Copy.tmp"}) {
+        fs::create_symlink(victim, planted);
+      }
+      first->signal(SIGCONT);
+      last = first->wait();
+    } else {
+      last = testing_support::runProgram(second);
+    }
+    EXPECT_TRUE(last.exited && last.exitCode == 0) << endOf(last);
+    std::string problems;
+    EXPECT_EQ(judge(sandbox.installation(), problems), InstallState::Patched) << problems;
+    EXPECT_EQ(versions(sandbox), "2.0,2.0,");
+    EXPECT_EQ(readFile(victim), "beside the installation");
   }
-  const TreeSnapshot outsideBefore = sandbox.outside();
-  first.signal(SIGCONT);
-  const RunResult outcome = first.wait();
-  EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << endOf(outcome);
-  std::string problems;
-  EXPECT_EQ(judge(sandbox.installation(), problems), InstallState::Patched) << problems;
-  EXPECT_EQ(versions(sandbox), "2.0,2.0,");
-  EXPECT_EQ(sandbox.outside(), outsideBefore);
 }
 
 // On a disk of its own that fills up (a small tmpfs, which only root may

@@ -71,7 +71,12 @@ TEST(FilesAndFolders, CopiesAndReplacementsInPlaceAndTheirStamps) {
   const std::u16string inUse = wide(temp / "in-use"), copy = wide(temp / "copy"), parked = wide(temp / "parked");
   platform::FileStamp original, stamp;
   ASSERT_TRUE(platform::readFileStamp(inUse.c_str(), original));
+  // A link planted under the copy's name is replaced, never written through.
+  writeFile(temp / "outside", "outside");
+  fs::create_symlink(temp / "outside", temp / "copy");
   ASSERT_TRUE(platform::copyFile(inUse.c_str(), copy.c_str()));
+  EXPECT_FALSE(fs::is_symlink(temp / "copy"));
+  EXPECT_EQ(readFile(temp / "outside"), "outside");
 
   // The copy takes the name; the file that stood there is kept, unchanged, under the other.
   ASSERT_TRUE(platform::replaceKeepingOriginal(inUse.c_str(), copy.c_str(), parked.c_str()));
@@ -99,17 +104,17 @@ TEST(RunLock, OneHolderPerFolderUntilItLetsGo) {
   const std::u16string folder = wide(temp.path());
   {
     platform::RunLock first(folder.c_str());
-    EXPECT_FALSE(first.heldElsewhere());
+    EXPECT_TRUE(first.held());
     platform::RunLock second(folder.c_str());
-    EXPECT_TRUE(second.heldElsewhere());
+    EXPECT_FALSE(second.held());
     platform::RunLock other(wide(temp.path().parent_path()).c_str());
-    EXPECT_FALSE(other.heldElsewhere());
+    EXPECT_TRUE(other.held());
   }
   platform::RunLock again(folder.c_str());
-  EXPECT_FALSE(again.heldElsewhere());
-  // No folder, nothing to hold: nobody is held back.
+  EXPECT_TRUE(again.held());
+  // Without a folder to lock, nothing tells whether another process holds it.
   platform::RunLock missing(wide(temp / "none").c_str());
-  EXPECT_FALSE(missing.heldElsewhere());
+  EXPECT_FALSE(missing.held());
   EXPECT_TRUE(fs::is_empty(temp.path())) << "a lock leaves nothing behind";
 }
 

@@ -1,12 +1,15 @@
 // The shell's copy, delete and rename as the POSIX layer emulates them.
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "platform/platform.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/tree_snapshot.h"
 
@@ -44,10 +47,14 @@ TEST(ShellCopy, WildcardCopiesTheWholeTreeIntoTheTargetAndReplacesFiles) {
   fs::create_directories(temp / "target");
   writeFile(temp / "target/top.txt", "old top, longer than the new one");
   writeFile(temp / "target/kept.txt", "kept");
-  // What a copy that died half-way left of a file, there and in the source: it goes, and is not carried along.
+  // A user's files of any name are copied and left alone, whatever names a copy might pass through.
   fs::create_directories(temp / "target/sub");
-  writeFile(temp / "target/sub/.velmi-partial~", "half a file");
-  writeFile(temp / "source/.velmi-partial~", "half a file");
+  writeFile(temp / "target/sub/.velmi-partial~", "the user's");
+  writeFile(temp / "source/.velmi-partial~", "the user's too");
+  // A link planted where a file lands is replaced, never written through.
+  writeFile(temp / "outside.txt", "outside");
+  fs::create_symlink(temp / "outside.txt", temp / "target/sub/linked.txt");
+  writeFile(temp / "source/sub/linked.txt", "copied");
 
   // Windows-style separators are accepted as well.
   std::u16string from = widen((temp / "source").string()) + u"\\*" + u'\0';
@@ -58,8 +65,11 @@ TEST(ShellCopy, WildcardCopiesTheWholeTreeIntoTheTargetAndReplacesFiles) {
   EXPECT_EQ(readFile(temp / "target/sub/deeper/leaf.txt"), "leaf");
   EXPECT_EQ(readFile(temp / "target/kept.txt"), "kept");
   EXPECT_FALSE(fs::exists(temp / "target/source"));
-  EXPECT_FALSE(fs::exists(temp / "target/sub/.velmi-partial~"));
-  EXPECT_FALSE(fs::exists(temp / "target/.velmi-partial~"));
+  EXPECT_EQ(readFile(temp / "target/sub/.velmi-partial~"), "the user's");
+  EXPECT_EQ(readFile(temp / "target/.velmi-partial~"), "the user's too");
+  EXPECT_FALSE(fs::is_symlink(temp / "target/sub/linked.txt"));
+  EXPECT_EQ(readFile(temp / "target/sub/linked.txt"), "copied");
+  EXPECT_EQ(readFile(temp / "outside.txt"), "outside");
 }
 
 TEST(ShellCopy, KeepsPermissionBitsAndModificationTimes) {
@@ -80,6 +90,33 @@ TEST(ShellCopy, KeepsPermissionBitsAndModificationTimes) {
   EXPECT_EQ(info.st_mode & 07777, 0750u);
   EXPECT_EQ(fs::last_write_time(temp / "target/tool/run.sh"), stamp);
   EXPECT_EQ(fs::last_write_time(temp / "target/tool"), stamp);
+
+  // Set-ID bits come along only with the owner: root copies another user's
+  // helper as that user's; that user's copy of root's helper has none.
+  if (geteuid() != 0) GTEST_SKIP() << "copies for another owner need root";
+  constexpr uid_t kNobody = 65534;
+  fs::create_directories(temp / "ids/theirs");
+  fs::create_directories(temp / "ids/roots");
+  writeFile(temp / "ids/theirs/helper", "#!/bin/sh\n");
+  writeFile(temp / "ids/roots/helper", "#!/bin/sh\n");
+  ASSERT_EQ(chown((temp / "ids/theirs/helper").c_str(), kNobody, kNobody), 0);
+  chmod((temp / "ids/theirs/helper").c_str(), 06755);
+  chmod((temp / "ids/roots/helper").c_str(), 06755);
+  fs::create_directories(temp / "nobody");
+  ASSERT_EQ(chown((temp / "nobody").c_str(), kNobody, kNobody), 0);
+  chmod(temp.path().c_str(), 0755);
+  ASSERT_EQ(shellCopy(temp / "ids/theirs/*", temp / "by-root"), 0);
+  ChildProcess copier([&] {
+    const bool becameNobody = setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0;
+    return becameNobody && shellCopy(temp / "ids/roots/*", temp / "nobody/copy") == 0 ? 0 : 1;
+  });
+  ASSERT_EQ(copier.wait().exitCode, 0);
+  for (const auto& [copy, owner, mode] :
+       {std::tuple{"by-root/helper", kNobody, 06755u}, std::tuple{"nobody/copy/helper", kNobody, 0755u}}) {
+    ASSERT_EQ(stat((temp / copy).c_str(), &info), 0) << copy;
+    EXPECT_EQ(info.st_uid, owner) << copy;
+    EXPECT_EQ(info.st_mode & 07777, mode) << copy;
+  }
 }
 
 TEST(ShellCopy, StopsAtTheFirstFailureAndKeepsWhatWasCopied) {

@@ -1,6 +1,7 @@
 #include "tests/support/child_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,6 +50,9 @@ ChildProcess::ChildProcess(const ChildOptions& options) {
     if (!options.workingFolder.empty() && chdir(options.workingFolder.c_str()) != 0) _exit(126);
     const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
     if (options.fileSizeLimit != 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    if (options.user != 0 && (setgroups(0, nullptr) != 0 || setgid(options.user) != 0 || setuid(options.user) != 0)) {
+      _exit(126);
+    }
     if (!options.streams.empty()) {
       const int file = open(options.streams.c_str(), O_RDWR);
       if (file < 0 || dup2(file, 0) < 0 || dup2(file, 1) < 0 || dup2(file, 2) < 0) _exit(126);

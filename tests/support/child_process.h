@@ -31,6 +31,7 @@ struct ChildOptions {
   std::filesystem::path workingFolder;  // this process's when empty
   rlim_t fileSizeLimit = 0;             // bytes, 0 for none: a write past it ends the child with SIGXFSZ
   std::filesystem::path streams;        // when set, standard input, output and error all use this file
+  uid_t user = 0;  // when not 0, the child runs as this user and group id (this process being root)
 };
 
 struct RunResult {
