@@ -67,6 +67,24 @@ bool removeAdded(const std::u16string& extracted, const std::u16string& backedUp
   return listed && whole;
 }
 
+// A copy that died over the installation may have left its passing name in
+// any folder it wrote to, the folders of tree. One the backup does not hold is
+// that leftover; one it holds is the user's and stays.
+bool removeLeftoverPartials(const std::u16string& tree, const std::u16string& backedUp,
+                            const std::u16string& installed) {
+  bool whole = true;
+  if (kindOf(installed + platform::kPartialCopyName) != EntryKind::None &&
+      kindOf(backedUp + platform::kPartialCopyName) == EntryKind::None) {
+    whole = removeLiterally(installed + platform::kPartialCopyName);
+  }
+  forEachEntry(tree, [&](const std::u16string& name) {
+    if (kindOf(tree + name) == EntryKind::Folder && kindOf(installed + name) == EntryKind::Folder) {
+      whole = removeLeftoverPartials(tree + name + u'\\', backedUp + name + u'\\', installed + name + u'\\') && whole;
+    }
+  });
+  return whole;
+}
+
 // The shell's copy stops at its first failure; this walk goes on past it.
 bool putBackOneByOne(const std::u16string& backedUp, const std::u16string& installed) {
   bool whole = true;
@@ -109,7 +127,9 @@ bool rollBackPatch(const char16_t* extractFolder, const char16_t* backupFolder, 
   const std::u16string installed = asFolder(installFolder);
   bool removed = true;
   if (kindOf(extractFolder) == EntryKind::Folder) {
-    removed = removeAdded(extracted, backedUp, installed) && removeLiterally(extractFolder);
+    removed = removeAdded(extracted, backedUp, installed) && removeLeftoverPartials(extracted, backedUp, installed) &&
+              removeLiterally(extractFolder);
   }
+  removed = removeLeftoverPartials(backedUp, backedUp, installed) && removed;
   return putBack(backedUp, installed) && removed;
 }

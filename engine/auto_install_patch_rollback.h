@@ -5,7 +5,8 @@
 // First removes from installFolder every entry that the extracted tree holds
 // and the backup does not: what the patch may have added, which also frees the
 // room the restore needs. Once that is done the extraction folder goes too.
-// Then copies every backed-up entry back, going past single failures. True
+// A passing name of the copy (platform::kPartialCopyName) that the backup
+// lacks goes as well. Then copies every backed-up entry back, going past single failures. True
 // when all of it was done. Folders end with or without a separator.
 //
 // Nothing is followed through a link or junction inside the installation (at

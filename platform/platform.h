@@ -81,6 +81,11 @@ EntryKind entryKind(const char16_t* path);
 // RemoveDirectoryW: removes an empty folder, or a link to a folder itself.
 bool removeFolder(const char16_t* path);
 
+// The name under which a copy on POSIX writes a file that replaces another,
+// in the same folder, before it renames it into place (the Windows shell
+// copies in place). A copy that dies leaves one; a copy never removes one.
+constexpr char16_t kPartialCopyName[] = u".velmi-partial~";
+
 // CopyFileW: one file to the target path, replacing a file that stands there.
 bool copyFile(const char16_t* from, const char16_t* to);
 

@@ -1,4 +1,5 @@
 #include "platform/posix/file_tree.h"
+#include "platform/platform.h"
 #include "platform/posix/fault_injection.h"
 #include "platform/posix/ntfs_order.h"
 #include "platform/posix/posix_path.h"
@@ -135,6 +136,12 @@ bool copyBytes(int in, int out, off_t size) {
 
 constexpr int kCreateFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 }  // namespace
 
 int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const std::string& path) {
@@ -147,6 +154,7 @@ int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const 
   const mode_t plainMode = sourceInfo.st_mode & 0777;
   const bool plain = (sourceInfo.st_mode & 07000) == 0 && (plainMode & umaskBits()) == 0;
   int out = open(path.c_str(), kCreateFlags, plain ? plainMode : 0600);
+  std::string partial;
   bool modeGiven = out >= 0 && plain;
   if (out < 0 && errno == EEXIST) {
     struct stat replaced;
@@ -158,14 +166,30 @@ int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const 
     // A replaced file keeps its permissions and owner: an update must not
     // make a program unrunnable or a private file readable.
     if (there && S_ISREG(replaced.st_mode)) reference = replaced;
-    // What stands there is removed, never opened: a read-only file is
-    // replaced without a question, and a link is never written through.
-    if (!itself && result == kErrorNone && unlink(path.c_str()) != 0 && errno != ENOENT) result = errorFromErrno();
     if (itself || result != kErrorNone) {
       close(in);
       return result;
     }
-    out = open(path.c_str(), kCreateFlags, 0600);
+    // A file that stood there is replaced in one step, so that a crash never
+    // leaves it half-written: the updater itself must still start. The new
+    // bytes go under the passing name, made new; where that name is taken,
+    // by anybody's file, it is left alone and the copy goes in place.
+    if (S_ISREG(replaced.st_mode)) {
+      static const std::string partialName = systemPath(platform::kPartialCopyName);
+      partial = folderOf(path) + "/" + partialName;
+      out = open(partial.c_str(), kCreateFlags, 0600);
+      if (out < 0) partial.clear();
+    }
+    // Else what stands there is removed, never opened: a read-only file is
+    // replaced without a question, and a link is never written through.
+    if (out < 0) {
+      if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+        result = errorFromErrno();
+        close(in);
+        return result;
+      }
+      out = open(path.c_str(), kCreateFlags, 0600);
+    }
     modeGiven = false;
   }
   if (out < 0) {
@@ -180,6 +204,12 @@ int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const 
   }
   if (close(out) != 0 && result == kErrorNone) result = kErrorAccessDenied;
   close(in);
+  if (partial.empty()) return result;
+  // The fault hook sits just before: an end there leaves the whole copy under the passing name.
+  if (result == kErrorNone && (injectedFault(FaultSite::Rename, errno) || rename(partial.c_str(), path.c_str()) != 0)) {
+    result = errorFromErrno();
+  }
+  if (result != kErrorNone) unlink(partial.c_str());
   return result;
 }
 

@@ -18,9 +18,10 @@ constexpr int kErrorIntoItself = 0x4C7;   // a folder copied into its own sub-tr
 // Copies a file, link or whole folder to target. A file replaces a file; a
 // folder merges into a folder; a file onto a folder, or a folder onto a file,
 // fails. Modification times come along; permission bits come along only to
-// what the copy creates, a replaced file or merged folder keeps its own. Each
-// file is written in place, as the Windows shell does. Stops at the first
-// failure; what was copied stays.
+// what the copy creates, a replaced file or merged folder keeps its own. A new
+// file is written in place, as the Windows shell does; one that replaces a
+// file is written under kPartialCopyName first and renamed over it. Stops at
+// the first failure; what was copied stays.
 int copyEntry(const std::string& source, const std::string& target);
 
 // Writes a new file at path with the bytes and times of source, whose lstat is
@@ -29,7 +30,8 @@ int copyEntry(const std::string& source, const std::string& target);
 // removed first, never opened. It takes the bits and owner of the regular file
 // it replaces, else its source's: the owner where this process may give it,
 // set-ID bits only where the owner came along (see modeForCopy). A folder
-// under path fails; the source itself is left as it is. A half-written file stays.
+// under path fails; the source itself is left as it is. A file that replaces
+// another is whole or not there; a new one may stay half-written.
 int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const std::string& path);
 
 // The permission bits that a copy owned as copy says may take from reference,
