@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
+#include "engine/work_names.h"
 #include "zip/entry_names.h"
 
 namespace {
@@ -16,10 +18,39 @@ bool copyPath(const char16_t* text, char16_t (&buffer)[ZipMaxPath]) {
   return true;
 }
 
+// Files the updater keeps in the installation folder while it runs: an entry
+// of that name would be copied over them.
+constexpr std::u16string_view kWorkNames[] = {kParkedExecutableName, kParkedLibraryName, kExecutableCopyName,
+                                              kLibraryCopyName};
+
+// Upper case as the file system compares names: the ASCII letters, and the
+// dotless i and the long s, whose upper cases are I and S.
+char16_t upperForNames(char16_t unit) {
+  if (unit >= u'a' && unit <= u'z') return static_cast<char16_t>(unit - 0x20);
+  if (unit == u'\u0131') return u'I';
+  if (unit == u'\u017f') return u'S';
+  return unit;
+}
+
+// The name's first component is one of the work names.
+bool namesWorkFile(const char16_t* entryName) {
+  size_t length = 0;
+  while (entryName[length] != 0 && !IsPathSeparator(entryName[length])) ++length;
+  for (std::u16string_view workName : kWorkNames) {
+    if (workName.size() != length) continue;
+    size_t i = 0;
+    while (i < length && upperForNames(entryName[i]) == upperForNames(workName[i])) ++i;
+    if (i == length) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool extractArchiveEntry(const char16_t* destinationFolder, const char16_t* entryName, ZipReaderHandle* handle) {
-  if (entryName == nullptr || *entryName == 0 || IsUnsafeEntryName(entryName)) return false;
+  if (entryName == nullptr || *entryName == 0 || IsUnsafeEntryName(entryName) || namesWorkFile(entryName)) {
+    return false;
+  }
 
   int32_t index = -1;
   ZipEntryRecord found{};
