@@ -104,7 +104,9 @@ ZipResult ZipReader::ExtractEntry(int32_t index, const char16_t* targetPath) {
   }
 
   platform::File file = platform::File::createForWriting(targetPath);
-  if (!file.isOpen()) return ZipOpenFailed;
+  // A device, a pipe or anything else that is not a plain file would take the
+  // data and keep none of it.
+  if (!file.isOpen() || !file.isDiskFile()) return ZipOpenFailed;
 
   EntryStreamOpen(directory);  // a stream that did not open makes the first read fail
   openEntryIndex = index;
@@ -136,7 +138,7 @@ ZipResult ZipReader::ExtractEntry(int32_t index, const char16_t* targetPath) {
   }
   // Data that end early or fail their CRC-32 are a failed extraction, never a success.
   if (!failed && !entryComplete(directory)) failed = true;
-  if (!failed && file.isDiskFile()) file.setTimes(&record.creationTime, &record.accessTime, &record.writeTime);
+  if (!failed) file.setTimes(&record.creationTime, &record.accessTime, &record.writeTime);
   file.close();
   if (directory->openStream != nullptr) EntryStreamClose(directory);
   openEntryIndex = -1;

@@ -271,6 +271,7 @@ TEST(Extraction, ExistingTargets) {
   writeFile(folder / "locked.txt", "old");
   ::chmod((folder / "locked.txt").c_str(), 0444);
   std::filesystem::create_directory(folder / "taken");
+  ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
   Reader reader(folder / "test.zip", folder.path());
   ASSERT_TRUE(reader);
   EXPECT_EQ(reader.extractAs(0, "short.txt"), ZipOk);
@@ -279,6 +280,14 @@ TEST(Extraction, ExistingTargets) {
   EXPECT_EQ(readFile(folder / "locked.txt"), "old");
   EXPECT_EQ(reader.extractAs(2, "taken"), ZipOpenFailed);
   EXPECT_TRUE(std::filesystem::is_directory(folder / "taken"));
+  EXPECT_EQ(reader.extractAs(2, "pipe"), ZipOpenFailed) << "a pipe nobody reads";
+  const int pipeReader = ::open((folder / "pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(pipeReader, 0);
+  EXPECT_EQ(reader.extractAs(2, "pipe"), ZipOpenFailed) << "a pipe that is read";
+  char got = 0;
+  EXPECT_EQ(::read(pipeReader, &got, 1), 0) << "nothing went into the pipe, and no writer holds it";
+  ::close(pipeReader);
+  EXPECT_TRUE(std::filesystem::is_fifo(folder / "pipe"));
 }
 
 TEST(Extraction, NamesTheRecordsCannotHoldWholeAreNotWritten) {
