@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/ascii_text.h"
 #include "engine/work_names.h"
 #include "zip/entry_names.h"
 
@@ -23,23 +24,15 @@ bool copyPath(const char16_t* text, char16_t (&buffer)[ZipMaxPath]) {
 constexpr std::u16string_view kWorkNames[] = {kParkedExecutableName, kParkedLibraryName, kExecutableCopyName,
                                               kLibraryCopyName};
 
-// Upper case as the file system compares names: the ASCII letters, and the
-// dotless i and the long s, whose upper cases are I and S.
-char16_t upperForNames(char16_t unit) {
-  if (unit >= u'a' && unit <= u'z') return static_cast<char16_t>(unit - 0x20);
-  if (unit == u'\u0131') return u'I';
-  if (unit == u'\u017f') return u'S';
-  return unit;
-}
-
-// The name's first component is one of the work names.
+// The name's first component is one of the work names, the case of the ASCII
+// letters aside, as the installation folder compares names.
 bool namesWorkFile(const char16_t* entryName) {
   size_t length = 0;
   while (entryName[length] != 0 && !IsPathSeparator(entryName[length])) ++length;
   for (std::u16string_view workName : kWorkNames) {
     if (workName.size() != length) continue;
     size_t i = 0;
-    while (i < length && upperForNames(entryName[i]) == upperForNames(workName[i])) ++i;
+    while (i < length && asciiToLower(entryName[i]) == asciiToLower(workName[i])) ++i;
     if (i == length) return true;
   }
   return false;
