@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
+#include "engine/ascii_text.h"
+#include "engine/work_names.h"
 #include "zip/entry_names.h"
 
 namespace {
@@ -16,10 +19,31 @@ bool copyPath(const char16_t* text, char16_t (&buffer)[ZipMaxPath]) {
   return true;
 }
 
+// Files the updater keeps in the installation folder while it runs: an entry
+// of that name would be copied over them.
+constexpr std::u16string_view kWorkNames[] = {kParkedExecutableName, kParkedLibraryName, kExecutableCopyName,
+                                              kLibraryCopyName};
+
+// The name's first component is one of the work names, the case of the ASCII
+// letters aside, as the installation folder compares names.
+bool namesWorkFile(const char16_t* entryName) {
+  size_t length = 0;
+  while (entryName[length] != 0 && !IsPathSeparator(entryName[length])) ++length;
+  for (std::u16string_view workName : kWorkNames) {
+    if (workName.size() != length) continue;
+    size_t i = 0;
+    while (i < length && asciiToLower(entryName[i]) == asciiToLower(workName[i])) ++i;
+    if (i == length) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool extractArchiveEntry(const char16_t* destinationFolder, const char16_t* entryName, ZipReaderHandle* handle) {
-  if (entryName == nullptr || *entryName == 0 || IsUnsafeEntryName(entryName)) return false;
+  if (entryName == nullptr || *entryName == 0 || IsUnsafeEntryName(entryName) || namesWorkFile(entryName)) {
+    return false;
+  }
 
   int32_t index = -1;
   ZipEntryRecord found{};

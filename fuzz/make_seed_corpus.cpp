@@ -86,6 +86,12 @@ int main(int argc, char** argv) {
        }},
       {"absolute-and-drive-names",
        [](ZipBuilder& z) { z.addFile("/etc/velmi", "x").addFile("C:/velmi", "x").addFile("C:\\velmi", "x"); }},
+      {"device-and-cut-names",
+       [](ZipBuilder& z) {
+         z.addFile("NUL", "x").addFile("sub/com1.log", "x").addFile("a.txt.", "x").addFolder("d /");
+       }},
+      {"work-names",
+       [](ZipBuilder& z) { z.addFile("sqlite3_Rename.dll", "x").addFile("sub/VelmiUpdate_Copy.tmp", "x"); }},
   };
   for (auto& [name, apply] : variants) {
     ZipBuilder zip = sample();

@@ -7,12 +7,26 @@
 
 namespace {
 
+struct LeadByteTable {
+  bool lead[256] = {};
+  LeadByteTable() {
+    // The terminator never opens a character.
+    for (int byte = 1; byte < 256; ++byte)
+      lead[byte] = platform::isLeadByte(platform::CodePage::Ansi, static_cast<char>(byte));
+  }
+};
+
 // 1, or 2 for a lead byte whose second byte lies within length.
-size_t characterLength(const char* name, size_t at, size_t length) {
-  return at + 1 < length && platform::isLeadByte(platform::CodePage::Ansi, name[at]) ? 2 : 1;
+size_t characterLength(const bool* leadBytes, const char* name, size_t at, size_t length) {
+  return at + 1 < length && leadBytes[static_cast<unsigned char>(name[at])] ? 2 : 1;
 }
 
 }  // namespace
+
+const bool* AnsiLeadBytes() {
+  static const LeadByteTable table;
+  return table.lead;
+}
 
 int32_t CompareAnsiNoCase(const char* a, const char* b) {
   return CompareAnsiNoCaseBounded(a, b, std::numeric_limits<size_t>::max());
@@ -28,16 +42,11 @@ int32_t CompareAnsiNoCaseBounded(const char* a, const char* b, size_t bLimit) {
   }
 }
 
-char AnsiNameFolder::fold(char byte) {
-  bool secondByte = secondByteNext_;
-  secondByteNext_ = !secondByte && byte != '\0' && platform::isLeadByte(platform::CodePage::Ansi, byte);
-  return secondByte ? byte : FoldAnsiLetter(byte);
-}
-
 bool EndsWithAnsiSeparator(const char* name) {
+  const bool* leadBytes = AnsiLeadBytes();
   bool separatorLast = false;
   for (size_t at = 0, length = std::char_traits<char>::length(name); at < length;) {
-    size_t step = characterLength(name, at, length);
+    size_t step = characterLength(leadBytes, name, at, length);
     separatorLast = step == 1 && (name[at] == '/' || name[at] == '\\');
     at += step;
   }
@@ -46,9 +55,10 @@ bool EndsWithAnsiSeparator(const char* name) {
 
 size_t AnsiCutLength(const char* name, size_t length, size_t limit) {
   if (length <= limit) return length;
+  const bool* leadBytes = AnsiLeadBytes();
   size_t kept = 0;
   while (kept < length) {
-    size_t step = characterLength(name, kept, length);
+    size_t step = characterLength(leadBytes, name, kept, length);
     if (kept + step > limit) break;
     kept += step;
   }

@@ -14,13 +14,22 @@ int32_t CompareAnsiNoCaseBounded(const char* a, const char* b, size_t bLimit);
 
 inline char FoldAnsiLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c; }
 
+// Which bytes open a two-byte character of the ANSI code page, asked of the
+// platform once: names are taken apart byte by byte, many thousands of them.
+const bool* AnsiLeadBytes();
+
 // Folds the letters of one name, fed to it byte by byte from its start; the
 // second byte of a two-byte character comes back as it is.
 class AnsiNameFolder {
  public:
-  char fold(char byte);
+  char fold(char byte) {
+    bool secondByte = secondByteNext_;
+    secondByteNext_ = !secondByte && leadBytes_[static_cast<unsigned char>(byte)];
+    return secondByte ? byte : FoldAnsiLetter(byte);
+  }
 
  private:
+  const bool* leadBytes_ = AnsiLeadBytes();
   bool secondByteNext_ = false;
 };
 

@@ -10,8 +10,11 @@ inline bool IsPathSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
 
 // A name that may not be written below a folder: one that could lead outside
 // it (a ".." component, a leading separator, any colon for a drive or a data
-// stream), or one that Windows refuses in a file name (< > " | ? * and the
-// control characters 1 to 31).
+// stream), one that Windows refuses in a file name (< > " | ? * and the
+// control characters 1 to 31), one with a component that Windows opens as a
+// device (CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9, COM and LPT with a
+// superscript 1-3; any case, any extension), or one with a component that
+// Windows cuts because it ends in a dot or a space ("." included).
 bool IsUnsafeEntryName(const char16_t* name);
 
 // Equal unit for unit, case included.

@@ -37,31 +37,33 @@ bool folderExistsBelow(const char16_t* root, const char16_t* relative, size_t le
   return JoinEntryPath(root, relative, length, path) && platform::entryKind(path) == platform::EntryKind::Folder;
 }
 
-// The folders a file target needs, below the root; false when the target may not be written.
-// lastFolder is the folder made for the previous file entry, and is updated.
-bool prepareTargetFolders(const char16_t* root, const char16_t* target, char16_t (&lastFolder)[ZipMaxPath]) {
-  if (target == nullptr || target[0] == 0 || std::char_traits<char16_t>::length(target) >= ZipMaxPath) return false;
+// The part of a file target below the root, or null when it may not be written.
+const char16_t* relativeTarget(const char16_t* root, const char16_t* target) {
+  if (target == nullptr || target[0] == 0 || std::char_traits<char16_t>::length(target) >= ZipMaxPath) return nullptr;
   const char16_t* relative = target;
   if (IsAbsolutePath(target)) {
     relative = PathBelowRoot(root, target);
-    if (relative == nullptr) return false;
+    if (relative == nullptr) return nullptr;
   } else if (!currentFolderIsRoot(root)) {
-    return false;
+    return nullptr;
   }
-  if (relative[0] == 0 || IsUnsafeEntryName(relative)) return false;
-  // Archives often hold no folder entries: the file's folders are made here.
+  return relative[0] == 0 || IsUnsafeEntryName(relative) ? nullptr : relative;
+}
+
+// Archives often hold no folder entries: the folders of a file's relative
+// target are made here. Entries of one folder come in a row, so lastFolder
+// remembers the folder made for the entry before, and it is not made again.
+// False when that spared the work, true when the folders were asked for now.
+bool makeTargetFolders(const char16_t* root, const char16_t* relative, char16_t (&lastFolder)[ZipMaxPath]) {
   size_t last = std::char_traits<char16_t>::length(relative);
   while (last > 0 && !IsPathSeparator(relative[last - 1])) --last;
-  if (last > 1) {
-    char16_t folder[ZipMaxPath];
-    std::memcpy(folder, relative, (last - 1) * sizeof(char16_t));
-    folder[last - 1] = 0;
-    // Made for the entry before, unless something has taken it away since.
-    if (!SameEntryName(folder, lastFolder) || !folderExistsBelow(root, folder, last - 1)) {
-      CreateDirectoryPath(root, folder);
-      std::memcpy(lastFolder, folder, last * sizeof(char16_t));
-    }
-  }
+  if (last <= 1) return true;
+  char16_t folder[ZipMaxPath];
+  std::memcpy(folder, relative, (last - 1) * sizeof(char16_t));
+  folder[last - 1] = 0;
+  if (SameEntryName(folder, lastFolder)) return false;
+  CreateDirectoryPath(root, folder);
+  std::memcpy(lastFolder, folder, last * sizeof(char16_t));
   return true;
 }
 
@@ -99,12 +101,20 @@ ZipResult ZipReader::ExtractEntry(int32_t index, const char16_t* targetPath) {
     CreateDirectoryPath(rootFolder, name);
     return folderExistsBelow(rootFolder, name, std::char_traits<char16_t>::length(name)) ? ZipOk : ZipOpenFailed;
   }
-  if (!nameWhole || IsUnsafeEntryName(name) || !prepareTargetFolders(rootFolder, targetPath, lastFileFolder)) {
-    return ZipOpenFailed;
-  }
+  const char16_t* relative = nameWhole && !IsUnsafeEntryName(name) ? relativeTarget(rootFolder, targetPath) : nullptr;
+  if (relative == nullptr) return ZipOpenFailed;
 
+  bool foldersMadeNow = makeTargetFolders(rootFolder, relative, lastFileFolder);
   platform::File file = platform::File::createForWriting(targetPath);
-  if (!file.isOpen()) return ZipOpenFailed;
+  if (!file.isOpen() && !foldersMadeNow) {
+    // Made for the entry before, but something may have taken them away since.
+    lastFileFolder[0] = 0;
+    makeTargetFolders(rootFolder, relative, lastFileFolder);
+    file = platform::File::createForWriting(targetPath);
+  }
+  // A device, a pipe or anything else that is not a plain file would take the
+  // data and keep none of it.
+  if (!file.isOpen() || !file.isDiskFile()) return ZipOpenFailed;
 
   EntryStreamOpen(directory);  // a stream that did not open makes the first read fail
   openEntryIndex = index;
@@ -136,7 +146,7 @@ ZipResult ZipReader::ExtractEntry(int32_t index, const char16_t* targetPath) {
   }
   // Data that end early or fail their CRC-32 are a failed extraction, never a success.
   if (!failed && !entryComplete(directory)) failed = true;
-  if (!failed && file.isDiskFile()) file.setTimes(&record.creationTime, &record.accessTime, &record.writeTime);
+  if (!failed) file.setTimes(&record.creationTime, &record.accessTime, &record.writeTime);
   file.close();
   if (directory->openStream != nullptr) EntryStreamClose(directory);
   openEntryIndex = -1;

@@ -51,13 +51,19 @@ File File::createForWriting(const char16_t* path) {
   if (posix::injectedFault(posix::FaultSite::Create, errno)) return File();
   std::string systemPath = posix::systemPath(path);
   struct stat info {};
+  bool special = false;
   if (::stat(systemPath.c_str(), &info) == 0) {
     if (S_ISDIR(info.st_mode)) return File();
     // The read-only attribute of Windows; root would write through the mode otherwise.
     if (S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0) return File();
+    special = !S_ISREG(info.st_mode);
   }
-  int fd = ::open(systemPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A FIFO without a reader, or a device, would hold the open for ever: such
+  // an open fails or returns at once (and never makes a terminal ours). On a
+  // plain file the flag does nothing; on anything else it is cleared again.
+  int fd = ::open(systemPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
   if (fd < 0) return File();
+  if (special) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return File(fd);
 }
 

@@ -84,7 +84,13 @@ std::u16string fromUtf8(const char* text, size_t length) {
   out.reserve(length);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
   size_t i = 0;
-  while (i < length) appendUtf16(out, decodeUtf8(bytes, length, i));
+  while (i < length) {
+    if (bytes[i] < 0x80) {  // most names are ASCII
+      out.push_back(bytes[i++]);
+      continue;
+    }
+    appendUtf16(out, decodeUtf8(bytes, length, i));
+  }
   return out;
 }
 
@@ -93,6 +99,10 @@ std::string toUtf8(const char16_t* text, size_t length) {
   out.reserve(length);
   for (size_t i = 0; i < length; ++i) {
     char32_t unit = text[i];
+    if (unit < 0x80) {
+      out.push_back(static_cast<char>(unit));
+      continue;
+    }
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       unit = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;

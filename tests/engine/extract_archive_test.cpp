@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/patch_archives.h"
 #include "tests/support/temp_folder.h"
@@ -95,6 +97,19 @@ TEST_F(ExtractArchive, AnEntryThatDoesNotArriveFailsTheArchive) {
     ASSERT_EQ(replaceBytes(hostile, "zz/escaped", "../escaped"), 2);
     EXPECT_FALSE(extract(hostile, out));
     EXPECT_FALSE(fs::exists(temp / "escaped.txt"));
+  }
+}
+
+TEST_F(ExtractArchive, EntriesNamedLikeTheUpdatersWorkFilesFailTheArchive) {
+  const std::vector<std::pair<std::string, bool>> rows = {
+      {"VelmiUpdate_Rename.exe", false},      {"SQLITE3_rename.DLL", false}, {"VelmiUpdate_Copy.tmp", false},
+      {"sqlite3_Copy.tmp/inside.txt", false}, {"sqlite3_copy.TMP", false},   {"sub/sqlite3_Rename.dll", true},
+      {"VelmiUpdate_Rename.exe.txt", true}};
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(rows[i].first);
+    const fs::path zip = temp / ("work" + std::to_string(i) + ".zip");
+    makeZip(zip, {{"fine.txt", "fine"}, {rows[i].first, "work"}});
+    EXPECT_EQ(extract(zip, out), rows[i].second);
   }
 }
 

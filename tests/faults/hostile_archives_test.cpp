@@ -189,13 +189,29 @@ TEST_F(HostileArchive, OverlappingEntriesUseNoMoreDiskThanTheyDeclare) { overlap
 
 TEST_F(HostileArchive, OverlappingEntriesUnderOneNameMakeOneFile) { overlappingEntries(*this, true); }
 
-TEST_F(HostileArchive, NamesThatWouldLeaveTheFolderOrThatWindowsRefusesChangeNothing) {
+TEST_F(HostileArchive, NamesThatWouldLeaveTheFolderThatWindowsRefusesOrThatTheUpdaterUsesChangeNothing) {
   const std::string outsideTarget = (sandbox_.root() / "absolute.txt").string();
-  for (const std::string& name :
-       {std::string(300, 'n'), std::string("../escaped.txt"), std::string("../../../escaped.txt"),
-        std::string("shared/../../escaped.txt"), std::string("..\\escaped.txt"), outsideTarget,
-        std::string("C:/escaped.txt"), std::string("C:escaped.txt"), std::string("c:\\escaped.txt"),
-        std::string("shared/*.ini"), std::string("what?.txt"), std::string("tab\tname.txt")}) {
+  std::vector<std::string> names = {"../escaped.txt",
+                                    "../../../escaped.txt",
+                                    "shared/../../escaped.txt",
+                                    "..\\escaped.txt",
+                                    "C:/escaped.txt",
+                                    "C:escaped.txt",
+                                    "c:\\escaped.txt",
+                                    "shared/*.ini",
+                                    "what?.txt",
+                                    "tab\tname.txt",
+                                    "NUL",
+                                    "shared/aux.ini",
+                                    "shared/config.ini.",
+                                    "shared/config.ini ",
+                                    "sqlite3_Rename.dll",
+                                    "VELMIUPDATE_RENAME.EXE",
+                                    "sqlite3_Copy.tmp",
+                                    "VelmiUpdate_Copy.tmp/x"};
+  names.push_back(outsideTarget);
+  names.push_back(std::string(300, 'n'));
+  for (const std::string& name : names) {
     SCOPED_TRACE(name.size() > 40 ? name.substr(0, 20) + "... (" + std::to_string(name.size()) + ")" : name);
     ZipBuilder zip = patchWith();
     zip.addFile(name, "hostile");

@@ -168,8 +168,10 @@ TEST_F(WinePatch, ARunThatDiedDuringItsCopyIsPutBackByTheNext) {
 // Names as Windows reads them with the Japanese ANSI code page, 932, which Wine
 // takes from the locale. There the second byte of a character may be 0x5C, the
 // byte of "\", or a letter: the kanji for "table" is 95 5C, katakana A is
-// 83 41 and katakana DI is 83 61. Each row is one patch run with its archives.
-TEST_F(WinePatch, ArchiveNamesAsACodePage932SystemReadsThem) {
+// 83 41 and katakana DI is 83 61. Names of devices, names Windows cuts at their
+// end, and the names of the updater's own files in the installation fail the
+// patch whole. Each row is one patch run with its archives.
+TEST_F(WinePatch, ArchiveNamesAsWindowsReadsThem) {
   locale_t japanese = newlocale(LC_ALL_MASK, "ja_JP.UTF-8", nullptr);
   ASSERT_NE(japanese, nullptr) << "no ja_JP.UTF-8 locale on this machine: localedef -i ja_JP -f UTF-8 ja_JP.UTF-8";
   freelocale(japanese);
@@ -178,7 +180,7 @@ TEST_F(WinePatch, ArchiveNamesAsACodePage932SystemReadsThem) {
     std::vector<std::vector<std::pair<std::string, std::string>>> archives;  // names in code page 932
     std::map<std::string, std::string> patched;                              // host names (UTF-8), or none
   };
-  const std::vector<Row> rows = {
+  std::vector<Row> rows = {
       {"second bytes that look like a backslash and like letters",
        {{{"d\x95\x5C", "kanji"}, {"\x83\x41.txt", "katakana A"}, {"\x83\x61.txt", "katakana DI"}}},
        {{"d\xe8\xa1\xa8", "kanji"}, {"\xe3\x82\xa2.txt", "katakana A"}, {"\xe3\x83\x82.txt", "katakana DI"}}},
@@ -186,6 +188,10 @@ TEST_F(WinePatch, ArchiveNamesAsACodePage932SystemReadsThem) {
       {"a folder entry where an earlier archive left a file", {{{"extra", "a file"}}, {{"extra/", ""}}}, {}},
       {"a name longer than the records hold", {{{"readme.txt", "patched"}, {std::string(300, 'n'), "long"}}}, {}},
   };
+  for (const char* name : {"NUL", "nul.txt", "data/AUX", "COM1", "client.dat.", "client.dat ", "VelmiUpdate_Rename.exe",
+                           "sqlite3_Rename.dll", "VelmiUpdate_Copy.tmp", "sqlite3_Copy.tmp"}) {
+    rows.push_back({name, {{{"readme.txt", "patched"}, {name, "refused"}}}, {}});
+  }
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     freshInstallation();

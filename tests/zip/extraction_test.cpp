@@ -165,17 +165,23 @@ TEST(Extraction, AFolderEntryThatIsNotThereAfterwardsFails) {
 
 // Every name the rule refuses, and names it lets pass, checked against the rule
 // itself and through extraction as files and as folder entries.
+// Windows opens a device for NUL, COM1 and the like, whatever the case and the
+// extension, and cuts dots and spaces at the end of a name.
 TEST(Extraction, NothingLandsOutsideTheRootOrUnderANameWindowsRefuses) {
   struct Name {
     std::string name;
     bool unsafe;
   };
   const std::vector<Name> names = {
-      {"../x", true},      {"a/../../x", true}, {"..\\x", true},   {"/abs", true},     {"\\abs", true},
-      {"C:x", true},       {"a:b", true},       {"..", true},      {"a/..", true},     {"a<b", true},
-      {"a>b", true},       {"a\"b", true},      {"a|b", true},     {"a?b", true},      {"a*", true},
-      {"sub/*.txt", true}, {"tab\tname", true}, {"\x01", true},    {"unit\x1f", true}, {"a..b", false},
-      {"...", false},      {".hidden", false},  {"sp ace", false}, {"\x7f", false},    {"\xc3\xa9t\xc3\xa9", false},
+      {"../x", true},       {"a/../../x", true}, {"..\\x", true},   {"/abs", true},        {"\\abs", true},
+      {"C:x", true},        {"a:b", true},       {"..", true},      {"a/..", true},        {"a<b", true},
+      {"a>b", true},        {"a\"b", true},      {"a|b", true},     {"a?b", true},         {"a*", true},
+      {"sub/*.txt", true},  {"tab\tname", true}, {"\x01", true},    {"unit\x1f", true},    {"a..b", false},
+      {"...", true},        {".hidden", false},  {"sp ace", false}, {"\x7f", false},       {"\xc3\xa9t\xc3\xa9", false},
+      {"NUL", true},        {"nul.txt", true},   {"sub/AUX", true}, {"com1.log", true},    {"Lpt9.x", true},
+      {"CON.tar.gz", true}, {"prn .txt", true},  {"COM0", true},    {"LPT\xc2\xb9", true}, {"a.txt.", true},
+      {"a.txt ", true},     {"dir./x", true},    {"a/./b", true},   {".", true},           {"CONSOLE", false},
+      {"COM10", false},     {".nul", false},     {"lpt", false},
   };
   for (const Name& row : names) {
     EXPECT_EQ(IsUnsafeEntryName(testing_support::widen(row.name).c_str()), row.unsafe) << row.name;
@@ -265,6 +271,7 @@ TEST(Extraction, ExistingTargets) {
   writeFile(folder / "locked.txt", "old");
   ::chmod((folder / "locked.txt").c_str(), 0444);
   std::filesystem::create_directory(folder / "taken");
+  ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
   Reader reader(folder / "test.zip", folder.path());
   ASSERT_TRUE(reader);
   EXPECT_EQ(reader.extractAs(0, "short.txt"), ZipOk);
@@ -273,6 +280,14 @@ TEST(Extraction, ExistingTargets) {
   EXPECT_EQ(readFile(folder / "locked.txt"), "old");
   EXPECT_EQ(reader.extractAs(2, "taken"), ZipOpenFailed);
   EXPECT_TRUE(std::filesystem::is_directory(folder / "taken"));
+  EXPECT_EQ(reader.extractAs(2, "pipe"), ZipOpenFailed) << "a pipe nobody reads";
+  const int pipeReader = ::open((folder / "pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(pipeReader, 0);
+  EXPECT_EQ(reader.extractAs(2, "pipe"), ZipOpenFailed) << "a pipe that is read";
+  char got = 0;
+  EXPECT_EQ(::read(pipeReader, &got, 1), 0) << "nothing went into the pipe, and no writer holds it";
+  ::close(pipeReader);
+  EXPECT_TRUE(std::filesystem::is_fifo(folder / "pipe"));
 }
 
 TEST(Extraction, NamesTheRecordsCannotHoldWholeAreNotWritten) {
