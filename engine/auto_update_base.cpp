@@ -6,6 +6,7 @@
 #include "engine/ascii_text.h"
 #include "engine/paths.h"
 #include "engine/tree_operations.h"
+#include "engine/work_names.h"
 
 namespace {
 
@@ -17,8 +18,8 @@ struct InUseFile {
   const char16_t* parkedName;
   const char16_t* copyName;
 };
-constexpr InUseFile kInUseFiles[2] = {{nullptr, u"VelmiUpdate_Rename.exe", u"VelmiUpdate_Copy.tmp"},
-                                      {u"sqlite3.dll", u"sqlite3_Rename.dll", u"sqlite3_Copy.tmp"}};
+constexpr InUseFile kInUseFiles[2] = {{nullptr, kParkedExecutableName, kExecutableCopyName},
+                                      {u"sqlite3.dll", kParkedLibraryName, kLibraryCopyName}};
 
 struct InUsePaths {
   char16_t normal[kPathBufferLength] = {};

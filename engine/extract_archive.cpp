@@ -6,6 +6,7 @@
 
 #include "engine/ascii_text.h"
 #include "engine/work_names.h"
+#include "platform/platform.h"
 #include "zip/entry_names.h"
 
 namespace {
@@ -24,18 +25,29 @@ bool copyPath(const char16_t* text, char16_t (&buffer)[ZipMaxPath]) {
 constexpr std::u16string_view kWorkNames[] = {kParkedExecutableName, kParkedLibraryName, kExecutableCopyName,
                                               kLibraryCopyName};
 
-// The name's first component is one of the work names, the case of the ASCII
-// letters aside, as the installation folder compares names.
+// Equal but for the case of the ASCII letters, as the installation folder compares names.
+bool sameName(const char16_t* component, size_t length, std::u16string_view name) {
+  if (name.size() != length) return false;
+  size_t i = 0;
+  while (i < length && asciiToLower(component[i]) == asciiToLower(name[i])) ++i;
+  return i == length;
+}
+
+// The name's first component is one of the work names, or any component is
+// the copy's passing name, which a restore would take for a leftover.
 bool namesWorkFile(const char16_t* entryName) {
-  size_t length = 0;
-  while (entryName[length] != 0 && !IsPathSeparator(entryName[length])) ++length;
-  for (std::u16string_view workName : kWorkNames) {
-    if (workName.size() != length) continue;
-    size_t i = 0;
-    while (i < length && asciiToLower(entryName[i]) == asciiToLower(workName[i])) ++i;
-    if (i == length) return true;
+  for (const char16_t* component = entryName;; ++component) {
+    size_t length = 0;
+    while (component[length] != 0 && !IsPathSeparator(component[length])) ++length;
+    if (sameName(component, length, platform::kPartialCopyName)) return true;
+    if (component == entryName) {
+      for (std::u16string_view workName : kWorkNames) {
+        if (sameName(component, length, workName)) return true;
+      }
+    }
+    component += length;
+    if (*component == 0) return false;
   }
-  return false;
 }
 
 }  // namespace

@@ -2,13 +2,13 @@
 
 #include "engine/ascii_text.h"
 #include "engine/paths.h"
+#include "engine/work_names.h"
 #include "platform/platform.h"
 
 namespace {
 
 constexpr char16_t kRestoreMarkerName[] = u"baksrcfile.restore";
 constexpr char16_t kPassingMarkerName[] = u"baksrcfile.restore.new";
-constexpr char16_t kParkedUpdaterName[] = u"VelmiUpdate_Rename.exe";
 
 // The content: one unit for the state, then the updater's path, in UTF-16
 // little-endian bytes on every system.
@@ -135,6 +135,6 @@ MarkerOwner ownerOf(const RestoreMarker& marker) {
   if (sameFolder(markedFolder, installFolder)) return MarkerOwner::ThisInstallation;
   // While it runs, the updater there stands under its own name or its parked one.
   const bool holdsAnUpdater = platform::pathExists(marker.updaterPath.c_str()) ||
-                              platform::pathExists((markedFolder + kParkedUpdaterName).c_str());
+                              platform::pathExists((markedFolder + kParkedExecutableName).c_str());
   return holdsAnUpdater ? MarkerOwner::AnotherInstallation : MarkerOwner::GoneInstallation;
 }
