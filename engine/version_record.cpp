@@ -4,10 +4,10 @@
 #include <string>
 
 #include "engine/auto_install_patch.h"
-#include "engine/version_record.h"
 #include "engine/paths.h"
 #include "engine/restore_marker.h"
 #include "engine/tree_operations.h"
+#include "engine/version_record.h"
 #include "platform/platform.h"
 #include "versiondb/versiondb.h"
 

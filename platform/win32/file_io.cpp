@@ -23,8 +23,8 @@ File File::createForWriting(const char16_t* path) {
 File File::createNew(const char16_t* path) {
   const wchar_t* name = win32::wide(path);
   const auto create = [name] {
-    return CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                       nullptr);
+    return CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   };
   HANDLE handle = create();
   // Only where something stands is it removed: Wine deletes the target of a host's link.

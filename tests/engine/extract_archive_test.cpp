@@ -102,8 +102,8 @@ TEST_F(ExtractArchive, AnEntryThatDoesNotArriveFailsTheArchive) {
 
 TEST_F(ExtractArchive, EntriesNamedLikeTheUpdatersWorkFilesFailTheArchive) {
   const std::vector<std::pair<std::string, bool>> rows = {
-      {"VelmiUpdate_Rename.exe", false},      {"SQLITE3_rename.DLL", false}, {"VelmiUpdate_Copy.tmp", false},
-      {"sqlite3_Copy.tmp/inside.txt", false}, {"sqlite3_copy.TMP", false},   {"sub/sqlite3_Rename.dll", true},
+      {"VelmiUpdate_Rename.exe", false},      {"SQLITE3_rename.DLL", false},      {"VelmiUpdate_Copy.tmp", false},
+      {"sqlite3_Copy.tmp/inside.txt", false}, {"sqlite3_copy.TMP", false},        {"sub/sqlite3_Rename.dll", true},
       {"VelmiUpdate_Rename.exe.txt", true},   {"deep/er/.velmi-partial~", false}, {".VELMI-PARTIAL~/x", false}};
   for (size_t i = 0; i < rows.size(); ++i) {
     SCOPED_TRACE(rows[i].first);

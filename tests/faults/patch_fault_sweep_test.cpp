@@ -438,10 +438,9 @@ TEST(PatchFaults, ARunThatCannotTakeTheLockDoesNothing) {
     RunResult last;
     const fs::path victim = sandbox.root() / "neighbour.txt";
     if (busy) {
-      for (const fs::path& planted : {sandbox.clientDataFolder() / "baksrcfile.restore",
-                                      sandbox.clientDataFolder() / "baksrcfile.restore.new",
-                                      sandbox.installFolder() / "VelmiUpdate_Copy.tmp",
-                                      sandbox.installFolder() / "sqlite3_Copy.tmp"}) {
+      for (const fs::path& planted :
+           {sandbox.clientDataFolder() / "baksrcfile.restore", sandbox.clientDataFolder() / "baksrcfile.restore.new",
+            sandbox.installFolder() / "VelmiUpdate_Copy.tmp", sandbox.installFolder() / "sqlite3_Copy.tmp"}) {
         fs::create_symlink(victim, planted);
       }
       first->signal(SIGCONT);
@@ -482,14 +481,27 @@ TEST(PatchFaults, AFullDiskLosesNothingAndTheOutcomeIsRecorded) {
     std::string version;
     bool applied;
   } rows[] = {
-      {"the disk fills during the extraction", false, {{"a.txt", "a, version 2"}, {"b-new.txt", "added"}, {"data/huge.bin", std::string(4 * kBig, 'h')}}, "2.0", false},
+      {"the disk fills during the extraction",
+       false,
+       {{"a.txt", "a, version 2"}, {"b-new.txt", "added"}, {"data/huge.bin", std::string(4 * kBig, 'h')}},
+       "2.0",
+       false},
       // Copied by name: the big file shrinks, then the added one finds no room.
       // Putting the big file back then needs the room the failed copy took.
-      {"the disk fills during the copy", false,
-       {{"a.txt", "a, version 2"}, {"b-new.txt", "added"}, {"data/big.bin", "small now"}, {"z-added.bin", std::string(2 * kBig, 'z')}}, "2.0", false},
+      {"the disk fills during the copy",
+       false,
+       {{"a.txt", "a, version 2"},
+        {"b-new.txt", "added"},
+        {"data/big.bin", "small now"},
+        {"z-added.bin", std::string(2 * kBig, 'z')}},
+       "2.0",
+       false},
       {"the disk fills during the backup", true, {{"a.txt", "a, version 2"}}, "2.0", false},
-      {"recording the success needs the backup's room", false,
-       {{"a.txt", "a, version 2"}, {"z-added.bin", std::string(leavesHalfAMiB, 'z')}}, longVersion, true},
+      {"recording the success needs the backup's room",
+       false,
+       {{"a.txt", "a, version 2"}, {"z-added.bin", std::string(leavesHalfAMiB, 'z')}},
+       longVersion,
+       true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -499,7 +511,8 @@ TEST(PatchFaults, AFullDiskLosesNothingAndTheOutcomeIsRecorded) {
     putFile(sandbox.installFolder() / "data" / "big.bin", filler(kBig, 1));
     testing_support::executeSql(sandbox.database(),
                                 "create table autoupdate(v_sversion text, v_sbakversion text);"
-                                "insert into autoupdate values('" + row.version + "', '1.0');");
+                                "insert into autoupdate values('" +
+                                    row.version + "', '1.0');");
     testing_support::ZipBuilder zip;
     for (const auto& [name, content] : row.patch) zip.add(unixFile(name, content));
     fs::create_directories(sandbox.patchFolder());
