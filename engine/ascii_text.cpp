@@ -19,7 +19,7 @@ bool asciiEqualsIgnoringCase(const char16_t* a, const char16_t* b) {
   }
 }
 
-bool asciiEqualsIgnoringCase(const std::u16string& a, const std::u16string& b) {
+bool asciiEqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (asciiToLower(a[i]) != asciiToLower(b[i])) return false;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // 'A'..'Z' become 'a'..'z'; every other unit stays as it is.
 char16_t asciiToLower(char16_t unit);
@@ -13,7 +14,7 @@ std::u16string asciiLowered(const std::u16string& text);
 
 // Equal when the texts differ at most in the case of ASCII letters.
 bool asciiEqualsIgnoringCase(const char16_t* a, const char16_t* b);
-bool asciiEqualsIgnoringCase(const std::u16string& a, const std::u16string& b);
+bool asciiEqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
 
 // Splits a path as the runtime's path splitting does: the drive is the leading
 // letter and colon when present, else empty; the folder runs from there up to

@@ -6,8 +6,9 @@
 // and the backup does not: what the patch may have added, which also frees the
 // room the restore needs. Once that is done the extraction folder goes too.
 // A passing name of the copy (platform::kPartialCopyName) that the backup
-// lacks goes as well. Then copies every backed-up entry back, going past single failures. True
-// when all of it was done. Folders end with or without a separator.
+// lacks goes as well. Then copies every backed-up entry back, going past
+// single failures. True when all of it was done. Folders end with or without
+// a separator.
 //
 // Nothing is followed through a link or junction inside the installation (at
 // most the link itself goes), and every name is taken literally, never as a

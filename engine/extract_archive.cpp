@@ -25,24 +25,18 @@ bool copyPath(const char16_t* text, char16_t (&buffer)[ZipMaxPath]) {
 constexpr std::u16string_view kWorkNames[] = {kParkedExecutableName, kParkedLibraryName, kExecutableCopyName,
                                               kLibraryCopyName};
 
-// Equal but for the case of the ASCII letters, as the installation folder compares names.
-bool sameName(const char16_t* component, size_t length, std::u16string_view name) {
-  if (name.size() != length) return false;
-  size_t i = 0;
-  while (i < length && asciiToLower(component[i]) == asciiToLower(name[i])) ++i;
-  return i == length;
-}
-
 // The name's first component is one of the work names, or any component is
 // the copy's passing name, which a restore would take for a leftover.
 bool namesWorkFile(const char16_t* entryName) {
   for (const char16_t* component = entryName;; ++component) {
     size_t length = 0;
     while (component[length] != 0 && !IsPathSeparator(component[length])) ++length;
-    if (sameName(component, length, platform::kPartialCopyName)) return true;
+    // As the installation folder compares names, the case of the ASCII letters aside.
+    const std::u16string_view name(component, length);
+    if (asciiEqualsIgnoringCase(name, platform::kPartialCopyName)) return true;
     if (component == entryName) {
       for (std::u16string_view workName : kWorkNames) {
-        if (sameName(component, length, workName)) return true;
+        if (asciiEqualsIgnoringCase(name, workName)) return true;
       }
     }
     component += length;
