@@ -115,6 +115,16 @@ struct FileStamp {
 };
 bool readFileStamp(const char16_t* path, FileStamp& stamp);
 
+// The volume and file index of what a path reaches, following links and
+// junctions (unlike readFileStamp, which reads a link itself on Windows).
+// False when it cannot be opened.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
+};
+bool readReachedIdentity(const char16_t* path, FileIdentity& identity);
+
 // One process at a time per folder: held from construction to destruction,
 // and released by the system when the holder dies (a named mutex on Windows,
 // flock on the folder on POSIX, where the folder must exist and open). Nothing

@@ -82,4 +82,13 @@ bool readFileStamp(const char16_t* path, FileStamp& stamp) {
   return true;
 }
 
+bool readReachedIdentity(const char16_t* path, FileIdentity& identity) {
+  if (path == nullptr || path[0] == 0) return false;
+  struct stat info;
+  if (stat(posix::systemPath(path).c_str(), &info) != 0) return false;
+  identity.volume = static_cast<uint64_t>(info.st_dev);
+  identity.index = static_cast<uint64_t>(info.st_ino);
+  return true;
+}
+
 }  // namespace platform

@@ -58,4 +58,19 @@ bool readFileStamp(const char16_t* path, FileStamp& stamp) {
   return true;
 }
 
+bool readReachedIdentity(const char16_t* path, FileIdentity& identity) {
+  if (path == nullptr || path[0] == 0) return false;
+  HANDLE file =
+      CreateFileW(win32::wide(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information{};
+  const bool read = GetFileInformationByHandle(file, &information) != FALSE;
+  CloseHandle(file);
+  if (!read) return false;
+  identity.volume = information.dwVolumeSerialNumber;
+  identity.index = joined(information.nFileIndexHigh, information.nFileIndexLow);
+  return true;
+}
+
 }  // namespace platform
