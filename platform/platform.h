@@ -64,6 +64,10 @@ bool createFolder(const char16_t* path);
 // DeleteFileW: deletes one file (never a folder).
 bool deleteFile(const char16_t* path);
 
+// Deletes a file of the updater's own, or a link itself: a read-only one too,
+// whose attribute is cleared first (DeleteFileW alone refuses it). Never a folder.
+bool deleteOwnFile(const char16_t* path);
+
 // Gives target the permission bits of source. Windows has none to carry (a
 // program runs by its name there), so it does nothing and succeeds.
 bool copyPermissions(const char16_t* source, const char16_t* target);

@@ -13,6 +13,15 @@ bool createFolder(const char16_t* path) { return CreateDirectoryW(win32::wide(pa
 
 bool deleteFile(const char16_t* path) { return DeleteFileW(win32::wide(path)) != FALSE; }
 
+bool deleteOwnFile(const char16_t* path) {
+  const wchar_t* name = win32::wide(path);
+  const DWORD attributes = GetFileAttributesW(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+  win32::removeEntryItself(name);
+  return GetFileAttributesW(name) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
 bool copyPermissions(const char16_t*, const char16_t*) { return true; }
 
 EntryKind entryKind(const char16_t* path) {
