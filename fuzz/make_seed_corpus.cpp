@@ -90,6 +90,8 @@ int main(int argc, char** argv) {
        [](ZipBuilder& z) {
          z.addFile("NUL", "x").addFile("sub/com1.log", "x").addFile("a.txt.", "x").addFolder("d /");
        }},
+      {"short-names",
+       [](ZipBuilder& z) { z.addFile("VELMIU~1.EXE", "x").addFile("VELM~J2R.EXE", "x").addFile("PROGRA~1/x", "x"); }},
       {"work-names",
        [](ZipBuilder& z) { z.addFile("sqlite3_Rename.dll", "x").addFile("sub/VelmiUpdate_Copy.tmp", "x"); }},
   };

@@ -7,7 +7,7 @@ namespace {
 constexpr size_t kNoDot = static_cast<size_t>(-1);
 
 // What a unit below 0x80 means to the name rule; every other unit is plain.
-enum UnitClass : unsigned char { kPlain, kRefused, kSeparator, kEnd, kDot };
+enum UnitClass : unsigned char { kPlain, kRefused, kSeparator, kEnd, kDot, kTilde };
 
 struct UnitClasses {
   UnitClass of[0x80] = {};
@@ -20,6 +20,7 @@ struct UnitClasses {
     of[static_cast<unsigned char>('/')] = kSeparator;
     of[static_cast<unsigned char>('\\')] = kSeparator;
     of[static_cast<unsigned char>('.')] = kDot;
+    of[static_cast<unsigned char>('~')] = kTilde;
   }
 };
 constexpr UnitClasses kUnitClasses;
@@ -43,12 +44,30 @@ bool namesDevice(const char16_t* stem, size_t length) {
   return (digit >= u'0' && digit <= u'9') || digit == u'\u00b9' || digit == u'\u00b2' || digit == u'\u00b3';
 }
 
+// What Windows knows about one component, gathered in the name's single pass.
+struct Component {
+  const char16_t* start;
+  size_t length;
+  size_t stemLength;  // up to the first dot
+  bool dots;          // more than one
+  bool tilde;
+};
+
+// Windows opens a file by its short name as well: "VELMIU~1.EXE", or Wine's
+// "VELM~J2R.EXE", reaches a long name that the archive never gives. Any name
+// of that shape (a stem of 1 to 8 units, an extension of 0 to 3) with a tilde
+// may be one.
+bool mayBeShortName(const Component& c) {
+  const size_t extensionLength = c.length > c.stemLength ? c.length - c.stemLength - 1 : 0;
+  return c.tilde && !c.dots && c.stemLength >= 1 && c.stemLength <= 8 && extensionLength <= 3;
+}
+
 // Windows drops dots and spaces at the end of a name: "a.txt." would be
 // written as "a.txt", and ".." leads out of the folder.
-bool unsafeComponent(const char16_t* component, size_t length, size_t stemLength) {
-  if (length == 0) return false;
-  char16_t last = component[length - 1];
-  return last == u'.' || last == u' ' || namesDevice(component, stemLength);
+bool unsafeComponent(const Component& c) {
+  if (c.length == 0) return false;
+  char16_t last = c.start[c.length - 1];
+  return last == u'.' || last == u' ' || namesDevice(c.start, c.stemLength) || mayBeShortName(c);
 }
 
 }  // namespace
@@ -58,20 +77,29 @@ bool IsUnsafeEntryName(const char16_t* name) {
   // One pass; each component is judged when its end is reached.
   size_t componentStart = 0;
   size_t firstDot = kNoDot;
+  bool dots = false;
+  bool tilde = false;
   for (size_t i = 0;; ++i) {
     UnitClass unitClass = name[i] < 0x80 ? kUnitClasses.of[name[i]] : kPlain;
     if (unitClass == kPlain) continue;
     if (unitClass == kRefused) return true;
     if (unitClass == kDot) {
+      dots = dots || firstDot != kNoDot;
       if (firstDot == kNoDot) firstDot = i;
       continue;
     }
-    size_t length = i - componentStart;
-    size_t stemLength = firstDot == kNoDot ? length : firstDot - componentStart;
-    if (unsafeComponent(name + componentStart, length, stemLength)) return true;
+    if (unitClass == kTilde) {
+      tilde = true;
+      continue;
+    }
+    const size_t length = i - componentStart;
+    const size_t stemLength = firstDot == kNoDot ? length : firstDot - componentStart;
+    if (unsafeComponent(Component{name + componentStart, length, stemLength, dots, tilde})) return true;
     if (unitClass == kEnd) return false;
     componentStart = i + 1;
     firstDot = kNoDot;
+    dots = false;
+    tilde = false;
   }
 }
 

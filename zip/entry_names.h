@@ -13,8 +13,11 @@ inline bool IsPathSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
 // stream), one that Windows refuses in a file name (< > " | ? * and the
 // control characters 1 to 31), one with a component that Windows opens as a
 // device (CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9, COM and LPT with a
-// superscript 1-3; any case, any extension), or one with a component that
-// Windows cuts because it ends in a dot or a space ("." included).
+// superscript 1-3; any case, any extension), one with a component that
+// Windows cuts because it ends in a dot or a space ("." included), or one
+// with a component that may be a short name for another file: a tilde in a
+// name of 8.3 form, a stem of 1 to 8 units and an extension of 0 to 3
+// ("VELMIU~1.EXE", "PROGRA~1", "~").
 bool IsUnsafeEntryName(const char16_t* name);
 
 // Equal unit for unit, case included.

@@ -208,7 +208,9 @@ TEST_F(HostileArchive, NamesThatWouldLeaveTheFolderThatWindowsRefusesOrThatTheUp
                                     "sqlite3_Rename.dll",
                                     "VELMIUPDATE_RENAME.EXE",
                                     "sqlite3_Copy.tmp",
-                                    "VelmiUpdate_Copy.tmp/x"};
+                                    "VelmiUpdate_Copy.tmp/x",
+                                    "VELMIU~1.EXE",
+                                    "SHARED~1/config.ini"};
   names.push_back(outsideTarget);
   names.push_back(std::string(300, 'n'));
   for (const std::string& name : names) {

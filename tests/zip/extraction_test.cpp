@@ -166,13 +166,14 @@ TEST(Extraction, AFolderEntryThatIsNotThereAfterwardsFails) {
 // Every name the rule refuses, and names it lets pass, checked against the rule
 // itself and through extraction as files and as folder entries.
 // Windows opens a device for NUL, COM1 and the like, whatever the case and the
-// extension, and cuts dots and spaces at the end of a name.
+// extension, cuts dots and spaces at the end of a name, and opens a long name
+// by its short one.
 TEST(Extraction, NothingLandsOutsideTheRootOrUnderANameWindowsRefuses) {
   struct Name {
     std::string name;
     bool unsafe;
   };
-  const std::vector<Name> names = {
+  std::vector<Name> names = {
       {"../x", true},       {"a/../../x", true}, {"..\\x", true},   {"/abs", true},        {"\\abs", true},
       {"C:x", true},        {"a:b", true},       {"..", true},      {"a/..", true},        {"a<b", true},
       {"a>b", true},        {"a\"b", true},      {"a|b", true},     {"a?b", true},         {"a*", true},
@@ -183,6 +184,13 @@ TEST(Extraction, NothingLandsOutsideTheRootOrUnderANameWindowsRefuses) {
       {"a.txt ", true},     {"dir./x", true},    {"a/./b", true},   {".", true},           {"CONSOLE", false},
       {"COM10", false},     {".nul", false},     {"lpt", false},
   };
+  // A tilde in a name of 8.3 form may be a short name, Windows' or Wine's, of another file.
+  for (const char* name : {"VELMIU~1.EXE", "VELM~J2R.EXE", "clie~15z.txt", "PROGRA~1/x.txt", "a~b", "~"}) {
+    names.push_back({name, true});
+  }
+  for (const char* name : {"a~b.longext", "readme~.txt.bak", "~$x.docx", "123456789~.txt", ".~a"}) {
+    names.push_back({name, false});
+  }
   for (const Name& row : names) {
     EXPECT_EQ(IsUnsafeEntryName(testing_support::widen(row.name).c_str()), row.unsafe) << row.name;
   }
