@@ -1,6 +1,7 @@
 // "Y": start the one installer of the download folder and wait for it.
 #include "engine/auto_fully_install.h"
 
+#include "engine/restore_marker.h"
 #include "engine/tree_operations.h"
 #include "platform/platform.h"
 
@@ -13,6 +14,7 @@ CAutoFullyInstall::CAutoFullyInstall() {
   char16_t name[128] = {};
   // Without its own name the folder stays empty, and the run stops at prepareUpdate.
   if (narrowToWide(kDownloadFolderName, name, 128)) appendClientDataPath(downloadFolder, name);
+  supersedesEarlierPatch = true;
 }
 
 bool CAutoFullyInstall::prepareUpdate() {
@@ -34,6 +36,6 @@ bool CAutoFullyInstall::applyUpdate() {
   if (joined.size() + 1 > kPathBufferLength) return false;
   joined.copy(installerPath, joined.size());
   // Neither the launch nor the installer's exit code decides the outcome.
-  platform::runProgramAndWait(installerPath);
+  if (platform::runProgramAndWait(installerPath)) dropSupersededPatch();
   return true;
 }

@@ -5,10 +5,12 @@
 #include "engine/auto_install_patch_rollback.h"
 #include "engine/bounded_path.h"
 #include "engine/extract_archive.h"
+#include "engine/patch_kinds.h"
 #include "engine/patch_order.h"
 #include "engine/restore_marker.h"
 #include "engine/tree_operations.h"
 #include "engine/work_folders.h"
+#include "engine/work_names.h"
 #include "platform/platform.h"
 
 namespace {
@@ -47,8 +49,7 @@ bool CAutoInstallPatch::prepareUpdate() {
   // An earlier run's files left in either folder would be copied over the
   // installation with this patch, or put back as its backup: a folder that
   // cannot be deleted ends the run before anything is copied.
-  if (platform::pathExists(backupFolder) && !deletePath(backupFolder)) return false;
-  if (platform::pathExists(extractFolder) && !deletePath(extractFolder)) return false;
+  if (!removeBackupAndExtraction()) return false;
   if (!platform::pathExists(patchFolder)) return false;
   if (!platform::pathExists(extractFolder) && !platform::createFolder(extractFolder)) return false;
   return true;
@@ -82,6 +83,12 @@ bool CAutoInstallPatch::preparePayload() {
 bool CAutoInstallPatch::applyUpdate() {
   char16_t everythingExtracted[kPathBufferLength] = {};
   if (!joinPath(everythingExtracted, kShellPathMaxLength, {extractFolder, u"\\*"})) return false;
+  // The updater never makes the installation anew: a folder that is gone, or
+  // a volume detached from under it, takes no patch.
+  if (!installationStands()) return false;
+  // A folder entry over a file, or a file over a folder, would have the one
+  // written over the other, or stop the copy half-way: the patch fails whole.
+  if (!patchKindsFitInstallation(extractFolder, installFolder)) return false;
   // Without the marker, a run that dies during the copy would leave a half
   // patched installation that no later run knows about.
   if (!placeRestoreMarker(MarkerState::Restore)) return false;
@@ -94,28 +101,18 @@ bool CAutoInstallPatch::applyUpdate() {
 
   // The copy stopped half-way. While the backup is not wholly back, it stays,
   // and with it the marker, so that the next run finishes the restore.
-  if (rollBackPatch(extractFolder, backupFolder, installFolder)) removeRestoreMarker();
+  if (installationStands() && rollBackPatch(extractFolder, backupFolder, installFolder)) removeRestoreMarker();
   return false;
-}
-
-void CAutoInstallPatch::removeFinishedWorkFolders() {
-  if (usableFolderPath(backupFolder) && platform::pathExists(backupFolder)) deletePath(backupFolder);
-  if (usableFolderPath(extractFolder) && platform::pathExists(extractFolder)) deletePath(extractFolder);
 }
 
 bool CAutoInstallPatch::removeWorkFolders() {
   // A backup that is not wholly back yet is the next run's to put back.
-  if (!backupStillNeeded(readRestoreMarker().state)) removeFinishedWorkFolders();
+  if (!backupStillNeeded(readRestoreMarker().state)) removeBackupAndExtraction();
   // The listing made the patch folder the current folder, and Windows does not
   // remove a folder that is a process's current folder: step out of it first.
   platform::setCurrentFolder(installFolder);
   // The patch folder goes as one step: a run that dies while deleting it must
-  // not leave some of its archives to be applied alone. Under its passing
-  // name, what is left of it is only ever deleted.
-  char16_t leaving[kPathBufferLength] = {};
-  if (!keepPatchFolder && usableFolderPath(patchFolder) && appendClientDataPath(leaving, kLeavingPatchFolderName) &&
-      usableFolderPath(leaving) && platform::pathExists(patchFolder) && renamePath(patchFolder, leaving)) {
-    deletePath(leaving);
-  }
+  // not leave some of its archives to be applied alone.
+  if (usableFolderPath(patchFolder)) removeAsOneStep(patchFolder);
   return true;
 }

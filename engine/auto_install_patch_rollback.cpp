@@ -1,34 +1,15 @@
 #include "engine/auto_install_patch_rollback.h"
 
 #include <string>
+#include <vector>
 
+#include "engine/folder_entries.h"
 #include "engine/tree_operations.h"
-#include "platform/platform.h"
+#include "engine/work_folders.h"
 
 namespace {
 
 using platform::EntryKind;
-
-std::u16string asFolder(const char16_t* path) {
-  std::u16string folder = path;
-  if (!folder.empty() && folder.back() != u'\\' && folder.back() != u'/') folder += u'\\';
-  return folder;
-}
-
-EntryKind kindOf(const std::u16string& path) { return platform::entryKind(path.c_str()); }
-
-// Calls visit with the bare name of every entry of the folder (no dot entries).
-// False when the folder cannot be listed.
-template <typename Visit>
-bool forEachEntry(const std::u16string& folder, Visit visit) {
-  platform::FolderListing listing((folder + u"*").c_str());
-  if (!listing.valid()) return false;
-  platform::FolderEntry entry;
-  while (listing.next(entry)) {
-    if (entry.name != u"." && entry.name != u"..") visit(entry.name);
-  }
-  return true;
-}
 
 // Removes what stands under path: a file, a link itself, or a folder with all
 // it holds, never through a link. True when nothing stands there afterwards.
@@ -51,17 +32,30 @@ bool removeLiterally(const std::u16string& path) {
   return platform::removeFolder(path.c_str()) && whole;
 }
 
-bool removeAdded(const std::u16string& extracted, const std::u16string& backedUp, const std::u16string& installed) {
+struct Trees {
+  std::u16string extracted;
+  std::u16string backedUp;
+  std::u16string installed;
+};
+
+// Removes what the patch added below the relative folder, and notes in toPutBack
+// every entry there that the backup holds: those the copy may have written over.
+// Folders that all three trees hold are gone into instead.
+bool removeAddedNotingTheRest(const Trees& trees, const std::u16string& relative,
+                              std::vector<std::u16string>& toPutBack) {
   bool whole = true;
-  const bool listed = forEachEntry(extracted, [&](const std::u16string& name) {
-    // Only what the backup surely lacks was added; an entry the query cannot
-    // tell about is left alone.
-    const EntryKind inBackup = kindOf(backedUp + name);
+  const bool listed = forEachEntry(trees.extracted + relative, [&](const std::u16string& name) {
+    const std::u16string entry = relative + name;
+    const EntryKind inBackup = kindOf(trees.backedUp + entry);
     if (inBackup == EntryKind::None) {
-      whole = removeLiterally(installed + name) && whole;
-    } else if (inBackup == EntryKind::Folder && kindOf(extracted + name) == EntryKind::Folder &&
-               kindOf(installed + name) == EntryKind::Folder) {
-      whole = removeAdded(extracted + name + u'\\', backedUp + name + u'\\', installed + name + u'\\') && whole;
+      whole = removeLiterally(trees.installed + entry) && whole;
+    } else if (inBackup == EntryKind::Unknown) {
+      whole = false;  // neither added nor surely backed up: nothing may be done to it
+    } else if (inBackup == EntryKind::Folder && kindOf(trees.extracted + entry) == EntryKind::Folder &&
+               kindOf(trees.installed + entry) == EntryKind::Folder) {
+      whole = removeAddedNotingTheRest(trees, entry + u'\\', toPutBack) && whole;
+    } else {
+      toPutBack.push_back(entry);
     }
   });
   return listed && whole;
@@ -83,6 +77,16 @@ bool removeLeftoverPartials(const std::u16string& tree, const std::u16string& ba
     }
   });
   return whole;
+}
+
+// The shell copy of the sources (a pattern, or one entry) into the folder.
+bool shellCopy(const std::u16string& source, const std::u16string& folder) {
+  char16_t from[kPathBufferLength] = {};
+  char16_t to[kPathBufferLength] = {};
+  if (source.size() > kShellPathMaxLength || folder.size() > kShellPathMaxLength) return false;
+  source.copy(from, source.size());
+  folder.copy(to, folder.size());
+  return copyFolderContents(from, to);
 }
 
 // The shell's copy stops at its first failure; this walk goes on past it.
@@ -107,29 +111,45 @@ bool putBackOneByOne(const std::u16string& backedUp, const std::u16string& insta
   return listed && whole;
 }
 
-bool putBack(const std::u16string& backedUp, const std::u16string& installed) {
-  char16_t everythingBackedUp[kPathBufferLength] = {};
-  char16_t target[kPathBufferLength] = {};
-  const std::u16string pattern = backedUp + u"*";
-  if (pattern.size() <= kShellPathMaxLength && installed.size() <= kShellPathMaxLength) {
-    pattern.copy(everythingBackedUp, pattern.size());
-    installed.copy(target, installed.size());
-    if (copyFolderContents(everythingBackedUp, target)) return true;
+bool putBackEverything(const std::u16string& backedUp, const std::u16string& installed) {
+  return shellCopy(backedUp + u"*", installed) || putBackOneByOne(backedUp, installed);
+}
+
+// Puts one backed-up entry back: a file over whatever the patch made of it, a
+// folder with all it holds.
+bool putBackEntry(const Trees& trees, const std::u16string& entry) {
+  const std::u16string target = trees.installed + entry;
+  const size_t separator = entry.find_last_of(u'\\');
+  const std::u16string folder = trees.installed + (separator == std::u16string::npos ? u"" : entry.substr(0, separator + 1));
+  const EntryKind backedUp = kindOf(trees.backedUp + entry);
+  // A file where the patch made a folder, or the other way round: what the
+  // patch made goes first.
+  const EntryKind there = kindOf(target);
+  if (there != EntryKind::None && (there == EntryKind::Folder) != (backedUp == EntryKind::Folder) &&
+      !removeLiterally(target)) {
+    return false;
   }
-  return putBackOneByOne(backedUp, installed);
+  if (shellCopy(trees.backedUp + entry, folder)) return true;
+  if (backedUp != EntryKind::Folder) return platform::copyFile((trees.backedUp + entry).c_str(), target.c_str());
+  return (kindOf(target) == EntryKind::Folder || platform::createFolder(target.c_str())) &&
+         putBackOneByOne(trees.backedUp + entry + u'\\', target + u'\\');
 }
 
 }  // namespace
 
 bool rollBackPatch(const char16_t* extractFolder, const char16_t* backupFolder, const char16_t* installFolder) {
-  const std::u16string extracted = asFolder(extractFolder);
-  const std::u16string backedUp = asFolder(backupFolder);
-  const std::u16string installed = asFolder(installFolder);
-  bool removed = true;
-  if (kindOf(extractFolder) == EntryKind::Folder) {
-    removed = removeAdded(extracted, backedUp, installed) && removeLeftoverPartials(extracted, backedUp, installed) &&
-              removeLiterally(extractFolder);
-  }
-  removed = removeLeftoverPartials(backedUp, backedUp, installed) && removed;
-  return putBack(backedUp, installed) && removed;
+  if (platform::entryKind(installFolder) != EntryKind::Folder) return false;
+  const Trees trees{asFolder(extractFolder), asFolder(backupFolder), asFolder(installFolder)};
+  bool whole = removeLeftoverPartials(trees.backedUp, trees.backedUp, trees.installed);
+  if (platform::entryKind(extractFolder) != EntryKind::Folder) return putBackEverything(trees.backedUp, trees.installed) && whole;
+
+  std::vector<std::u16string> toPutBack;
+  const bool addedGone = removeAddedNotingTheRest(trees, u"", toPutBack) &&
+                         removeLeftoverPartials(trees.extracted, trees.backedUp, trees.installed);
+  // The extraction folder stays while it is still needed to tell what the patch
+  // added. Once it is renamed, a run that dies from here on finds none, and
+  // puts the whole backup back.
+  whole = addedGone && removeAsOneStep(extractFolder) && whole;
+  for (const std::u16string& entry : toPutBack) whole = putBackEntry(trees, entry) && whole;
+  return whole;
 }

@@ -77,7 +77,7 @@ bool CAutoUpdateBase::runUpdate() {
   const std::unique_ptr<char16_t[]> clientData = getClientDataFolder();
   const platform::RunLock lock(clientData != nullptr ? clientData.get() : u"");
   if (!lock.held()) return true;
-  if (!settleEarlierRun()) return true;
+  if (!settleEarlierRun() && !supersedesEarlierPatch) return true;
 
   succeeded = true;
   if (!prepareUpdate() || !backupFiles() || !moveLockedFilesAside() || !preparePayload() || !applyUpdate()) {

@@ -20,11 +20,6 @@ bool copyPath(const char16_t* text, char16_t (&buffer)[ZipMaxPath]) {
   return true;
 }
 
-// Files the updater keeps in the installation folder while it runs: an entry
-// of that name would be copied over them.
-constexpr std::u16string_view kWorkNames[] = {kParkedExecutableName, kParkedLibraryName, kExecutableCopyName,
-                                              kLibraryCopyName};
-
 // The name's first component is one of the work names, or any component is
 // the copy's passing name, which a restore would take for a leftover.
 bool namesWorkFile(const char16_t* entryName) {
@@ -35,7 +30,7 @@ bool namesWorkFile(const char16_t* entryName) {
     const std::u16string_view name(component, length);
     if (asciiEqualsIgnoringCase(name, platform::kPartialCopyName)) return true;
     if (component == entryName) {
-      for (std::u16string_view workName : kWorkNames) {
+      for (std::u16string_view workName : kInstallationWorkNames) {
         if (asciiEqualsIgnoringCase(name, workName)) return true;
       }
     }

@@ -1,54 +1,20 @@
+// What every run decides from the restore marker: before its own steps, what
+// an earlier patch run left is finished or cleared; after them, what the
+// outcome leaves of it.
 #include "engine/restore_marker.h"
 
 #include "engine/ascii_text.h"
+#include "engine/auto_install_patch_rollback.h"
+#include "engine/auto_update_base.h"
 #include "engine/paths.h"
+#include "engine/version_record.h"
+#include "engine/work_folders.h"
 #include "engine/work_names.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr char16_t kRestoreMarkerName[] = u"baksrcfile.restore";
-constexpr char16_t kPassingMarkerName[] = u"baksrcfile.restore.new";
-
-// The content: one unit for the state, then the updater's path, in UTF-16
-// little-endian bytes on every system.
-constexpr char16_t kRestoreUnit = u'R';
-constexpr char16_t kConfirmedUnit = u'C';
-constexpr size_t kLongestContent = 2 * kPathBufferLength;
-
-bool markerPath(char16_t (&path)[kPathBufferLength], const char16_t* name = kRestoreMarkerName) {
-  return appendClientDataPath(path, name);
-}
-
-std::string encode(const std::u16string& text) {
-  std::string bytes;
-  for (char16_t unit : text) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
-}
-
-std::u16string decode(const std::string& bytes) {
-  std::u16string text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
-  }
-  return text;
-}
-
-bool readWhole(const char16_t* path, std::string& bytes) {
-  platform::File file = platform::File::openForReading(path);
-  if (!file.isOpen()) return false;
-  char buffer[kLongestContent + 1];
-  for (;;) {
-    uint32_t got = 0;
-    if (!file.read(buffer, sizeof buffer, got)) return false;
-    if (got == 0) return true;
-    bytes.append(buffer, got);
-    if (bytes.size() > kLongestContent) return false;
-  }
-}
+using platform::EntryKind;
 
 std::u16string folderOf(const std::u16string& path) {
   std::u16string drive;
@@ -57,75 +23,44 @@ std::u16string folderOf(const std::u16string& path) {
   return drive + folder;
 }
 
-// One folder under two spellings (case on Windows, a link on POSIX) is still one.
+// One folder under two spellings (case, a link or junction) is still one.
 bool sameFolder(const std::u16string& a, const std::u16string& b) {
   if (a == b) return true;
-  platform::FileStamp first;
-  platform::FileStamp second;
-  return platform::readFileStamp(a.c_str(), first) && platform::readFileStamp(b.c_str(), second) &&
-         first.volume == second.volume && first.index == second.index;
+  platform::FileIdentity first;
+  platform::FileIdentity second;
+  return platform::readReachedIdentity(a.c_str(), first) && platform::readReachedIdentity(b.c_str(), second) &&
+         first == second;
+}
+
+// Something stands there, nothing does, or that cannot be told.
+enum class Presence { There, Gone, CannotTell };
+
+Presence presenceOf(const std::u16string& path) {
+  switch (platform::entryKind(path.c_str())) {
+    case EntryKind::None:
+      return Presence::Gone;
+    case EntryKind::Unknown:
+      return Presence::CannotTell;
+    default:
+      return Presence::There;
+  }
+}
+
+// A drive that is not there reports its paths not found; that is no proof
+// that the installation on it is gone.
+bool driveStands(const std::u16string& path) {
+  std::u16string drive;
+  std::u16string folder;
+  splitDriveAndFolder(path.c_str(), drive, folder);
+  return drive.empty() || platform::entryKind((drive + u"\\").c_str()) == EntryKind::Folder;
+}
+
+bool ownExecutablePath(char16_t (&path)[kPathBufferLength]) {
+  const uint32_t length = platform::getModuleFilePath(path, kPathBufferLength);
+  return length != 0 && length < kPathBufferLength;
 }
 
 }  // namespace
-
-bool placeRestoreMarker(MarkerState state) {
-  char16_t updater[kPathBufferLength] = {};
-  const uint32_t length = platform::getModuleFilePath(updater, kPathBufferLength);
-  char16_t passing[kPathBufferLength] = {};
-  char16_t path[kPathBufferLength] = {};
-  if (length == 0 || length >= kPathBufferLength || !markerPath(passing, kPassingMarkerName) || !markerPath(path)) {
-    return false;
-  }
-  const std::string content =
-      encode(std::u16string(1, state == MarkerState::Confirmed ? kConfirmedUnit : kRestoreUnit) + updater);
-  platform::File file = platform::File::createNew(passing);
-  uint32_t written = 0;
-  const bool whole = file.isOpen() && file.write(content.data(), static_cast<uint32_t>(content.size()), written);
-  file.close();
-  if (whole && platform::moveIntoPlace(passing, path)) return true;
-  platform::deleteFile(passing);
-  return false;
-}
-
-RestoreMarker readRestoreMarker() {
-  RestoreMarker marker;
-  char16_t path[kPathBufferLength] = {};
-  if (!markerPath(path)) {
-    marker.state = MarkerState::Unreadable;
-    return marker;
-  }
-  const platform::EntryKind kind = platform::entryKind(path);
-  if (kind == platform::EntryKind::None) return marker;
-  std::string bytes;
-  marker.state = MarkerState::Unreadable;
-  if (kind != platform::EntryKind::File || !readWhole(path, bytes) || bytes.size() % 2 != 0) return marker;
-  const std::u16string content = decode(bytes);
-  if (content.empty() || content[0] == kRestoreUnit) {
-    marker.state = MarkerState::Restore;
-  } else if (content[0] == kConfirmedUnit) {
-    marker.state = MarkerState::Confirmed;
-  } else {
-    return marker;
-  }
-  if (!content.empty()) marker.updaterPath = content.substr(1);
-  return marker;
-}
-
-bool removeRestoreMarker() {
-  char16_t path[kPathBufferLength] = {};
-  return markerPath(path) && platform::deleteFile(path);
-}
-
-void removeStrayMarkers() {
-  char16_t passing[kPathBufferLength] = {};
-  if (markerPath(passing, kPassingMarkerName) && platform::entryKind(passing) != platform::EntryKind::None) {
-    platform::deleteFile(passing);
-  }
-  // The marker is only ever a file renamed into place: a link there is no
-  // marker of ours, and is never read through.
-  char16_t path[kPathBufferLength] = {};
-  if (markerPath(path) && platform::entryKind(path) == platform::EntryKind::Link) platform::deleteFile(path);
-}
 
 MarkerOwner ownerOf(const RestoreMarker& marker) {
   if (marker.updaterPath.empty()) return MarkerOwner::ThisInstallation;
@@ -133,8 +68,105 @@ MarkerOwner ownerOf(const RestoreMarker& marker) {
   const std::u16string markedFolder = folderOf(marker.updaterPath);
   if (markedFolder.empty() || !appendModuleFolderPath(installFolder, u"")) return MarkerOwner::Unknown;
   if (sameFolder(markedFolder, installFolder)) return MarkerOwner::ThisInstallation;
+  if (!driveStands(markedFolder)) return MarkerOwner::Unknown;
+  const Presence folder = presenceOf(markedFolder);
+  if (folder != Presence::There) return folder == Presence::Gone ? MarkerOwner::GoneInstallation : MarkerOwner::Unknown;
   // While it runs, the updater there stands under its own name or its parked one.
-  const bool holdsAnUpdater = platform::pathExists(marker.updaterPath.c_str()) ||
-                              platform::pathExists((markedFolder + kParkedExecutableName).c_str());
-  return holdsAnUpdater ? MarkerOwner::AnotherInstallation : MarkerOwner::GoneInstallation;
+  const Presence updater = presenceOf(marker.updaterPath);
+  const Presence parked = presenceOf(markedFolder + kParkedExecutableName);
+  if (updater == Presence::There || parked == Presence::There) return MarkerOwner::AnotherInstallation;
+  if (updater == Presence::CannotTell || parked == Presence::CannotTell) return MarkerOwner::Unknown;
+  return MarkerOwner::GoneInstallation;
+}
+
+bool installationStands() {
+  char16_t updater[kPathBufferLength] = {};
+  char16_t parked[kPathBufferLength] = {};
+  char16_t folder[kPathBufferLength] = {};
+  if (!ownExecutablePath(updater) || !appendModuleFolderPath(parked, kParkedExecutableName) ||
+      !appendModuleFolderPath(folder, u"")) {
+    return false;
+  }
+  return platform::entryKind(folder) == EntryKind::Folder &&
+         (platform::entryKind(updater) == EntryKind::File || platform::entryKind(parked) == EntryKind::File);
+}
+
+void settleMarkerAfterRecord(MarkerState before, bool recorded) {
+  // An unrecorded success keeps its marker: the next run tries the record once more.
+  if (recorded && before == MarkerState::Confirmed) removeRestoreMarker();
+}
+
+void dropSupersededPatch() {
+  // Without a marker of its own, the work folders are no business of a full install.
+  const RestoreMarker marker = readRestoreMarker();
+  const bool patchPending = marker.state == MarkerState::Restore || marker.state == MarkerState::Confirmed;
+  if (patchPending && ownerOf(marker) == MarkerOwner::ThisInstallation && removeBackupAndExtraction()) {
+    removeRestoreMarker();
+  }
+}
+
+bool CAutoUpdateBase::settleEarlierRun() {
+  // The passing names of a marker and of folders on their way out are the
+  // updater's own and only ever deleted; so is a link under the marker's name.
+  removeStrayMarkers();
+  removeLeavingFolders();
+  const RestoreMarker marker = readRestoreMarker();
+  switch (marker.state) {
+    case MarkerState::None:
+      return true;
+    case MarkerState::Unreadable:
+      return false;
+    case MarkerState::Corrupt:
+      // No run could ever finish it; the next patch run clears the work folders.
+      return removeRestoreMarker();
+    case MarkerState::Restore:
+    case MarkerState::Confirmed:
+      break;
+  }
+  switch (ownerOf(marker)) {
+    case MarkerOwner::ThisInstallation:
+      return marker.state == MarkerState::Restore ? finishInterruptedPatch() : recordConfirmedPatch();
+    case MarkerOwner::GoneInstallation:
+      // Nothing is left to put back where it came from.
+      return removeBackupAndExtraction() && removeRestoreMarker();
+    case MarkerOwner::AnotherInstallation:
+    case MarkerOwner::Unknown:
+      break;
+  }
+  // Its own next run finishes it; this one must not put that backup here.
+  return false;
+}
+
+bool CAutoUpdateBase::finishInterruptedPatch() {
+  char16_t backup[kPathBufferLength] = {};
+  char16_t extract[kPathBufferLength] = {};
+  char16_t install[kPathBufferLength] = {};
+  if (!appendClientDataPath(backup, kBackupFolderName) || !appendClientDataPath(extract, kExtractFolderName) ||
+      !appendModuleFolderPath(install, u"")) {
+    return false;
+  }
+  // The marker is placed only once the backup is whole; a backup that is gone
+  // since has nothing left to put back. One that cannot be told about waits.
+  const EntryKind backupKind = platform::entryKind(backup);
+  if (backupKind == EntryKind::Unknown) return false;
+  if (backupKind != EntryKind::Folder) return removeRestoreMarker();
+
+  // The client ends and an interrupted parking's leftovers go; then the files
+  // in use stand as copies that the restore may replace.
+  CAutoUpdateBase::prepareUpdate();
+  moveLockedFilesAside();
+  const bool whole = installationStands() && rollBackPatch(extract, backup, install);
+  restoreLockedFiles();
+  return whole && removeRestoreMarker();
+}
+
+bool CAutoUpdateBase::recordConfirmedPatch() {
+  // The client may hold the database: it ends first, as before a restore.
+  CAutoUpdateBase::prepareUpdate();
+  // The backup is no longer needed, and the record may need its room. The
+  // record is tried once: a success that cannot be recorded is, from here on,
+  // what any unrecorded outcome is.
+  removeBackupAndExtraction();
+  recordVersionOutcome(true);
+  return removeRestoreMarker();
 }

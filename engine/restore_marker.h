@@ -1,5 +1,6 @@
 // The file in the client data folder whose presence says what a patch run that
-// died left to finish, and for which installation. It says one of two things:
+// died left to finish, and for which installation, and what every run decides
+// from it. It says one of two things:
 // - Restore: placed just before the copy over the installation, once the
 //   backup is whole; until it goes, the installation may be half patched and
 //   the backup must go back.
@@ -12,12 +13,11 @@
 
 #include <string>
 
-enum class MarkerState { None, Restore, Confirmed, Unreadable };
-
-// The backup may still have to go back: a marker says so, or cannot be read.
-inline bool backupStillNeeded(MarkerState state) {
-  return state == MarkerState::Restore || state == MarkerState::Unreadable;
-}
+// Unreadable: it could not be read (an I/O or permission error), so nothing
+// about it can be told. Corrupt: what it holds no build writes (not a plain
+// file, an odd or too large byte count, an unknown state, an updater path
+// without a folder), so no run could ever finish it.
+enum class MarkerState { None, Restore, Confirmed, Unreadable, Corrupt };
 
 struct RestoreMarker {
   MarkerState state = MarkerState::None;
@@ -26,18 +26,44 @@ struct RestoreMarker {
   std::u16string updaterPath;
 };
 
-enum class MarkerOwner { ThisInstallation, AnotherInstallation, GoneInstallation, Unknown };
+// ---- the file
 
 // Places the marker (Restore or Confirmed) for this installation, replacing
 // one that stands.
 bool placeRestoreMarker(MarkerState state);
 RestoreMarker readRestoreMarker();
+// Removes whatever stands under the marker's name, read-only or a folder too.
+// True when nothing stands there afterwards.
 bool removeRestoreMarker();
 // Removes what a run that died while placing the marker left under the
 // passing name, and a link that stands under the marker's own name.
 void removeStrayMarkers();
 
-// Whose the marker is: this installation's (the same folder), another one's
-// that still holds an updater, or one that is gone. Unknown when the paths
-// cannot be told.
+// ---- what runs decide from it
+
+// The backup may still have to go back: a marker says so, or cannot be read.
+inline bool backupStillNeeded(MarkerState state) {
+  return state == MarkerState::Restore || state == MarkerState::Unreadable;
+}
+
+enum class MarkerOwner { ThisInstallation, AnotherInstallation, GoneInstallation, Unknown };
+
+// Whose the marker is: this installation's (the same folder, however spelt),
+// another one's that still holds an updater, or one that is reported gone (its
+// folder, or the updater in it, not found). Unknown whenever that cannot be
+// told: an error other than "not found", a drive that is not ready or not there.
 MarkerOwner ownerOf(const RestoreMarker& marker);
+
+// The installation folder stands, holding the running updater under its own
+// name or its parked one. A folder that is gone, or an empty mount point left
+// by a detached volume, is no installation to copy into.
+bool installationStands();
+
+// After a patch's outcome was recorded (or not): a confirmed success that is
+// on record needs its marker no more.
+void settleMarkerAfterRecord(MarkerState before, bool recorded);
+
+// After a full install ran its installer: this installation's marker, backup
+// and extraction folder are superseded by it, so that no later patch run puts
+// that old backup over the fresh install. Another installation's are left alone.
+void dropSupersededPatch();

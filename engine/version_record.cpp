@@ -8,6 +8,7 @@
 #include "engine/restore_marker.h"
 #include "engine/tree_operations.h"
 #include "engine/version_record.h"
+#include "engine/work_folders.h"
 #include "platform/platform.h"
 #include "versiondb/versiondb.h"
 
@@ -60,10 +61,8 @@ bool CAutoInstallPatch::recordOutcome(bool success) {
   // On a full disk the record needs the room that the work folders take:
   // whatever a backup still to be put back does not need goes first.
   const MarkerState marker = readRestoreMarker().state;
-  if (!backupStillNeeded(marker)) removeFinishedWorkFolders();
+  if (!backupStillNeeded(marker)) removeBackupAndExtraction();
   const VersionRecordResult result = recordVersionOutcome(success);
-  if (result != VersionRecordResult::Failed && marker == MarkerState::Confirmed) removeRestoreMarker();
-  // A success that is not on record keeps its patch, for a later run to apply and record.
-  keepPatchFolder = success && result == VersionRecordResult::Failed;
+  settleMarkerAfterRecord(marker, result != VersionRecordResult::Failed);
   return result == VersionRecordResult::Written;
 }

@@ -1,8 +1,15 @@
-// The names of the patch run's work folders in the client data folder.
+// Removing the patch run's work folders in the client data folder.
 #pragma once
 
-constexpr char kPatchFolderName[] = "downsmallversion";  // ANSI text: converted before use
-constexpr char16_t kExtractFolderName[] = u"decpressupdatefile";
-constexpr char16_t kBackupFolderName[] = u"baksrcfile";
-// The patch folder's name on its way out: whatever stands under it is deleted, never applied.
-constexpr char16_t kLeavingPatchFolderName[] = u"downsmallversion.delete";
+// Deletes the folder as one step: renamed to its name with ".delete" first, so
+// that a run that dies half-way leaves nothing under the folder's own name,
+// only a leftover that removeLeavingFolders deletes. True when nothing stands
+// under either name afterwards.
+bool removeAsOneStep(const char16_t* folder);
+
+// Deletes what a run that died in removeAsOneStep left of the patch and the
+// extraction folder.
+void removeLeavingFolders();
+
+// Deletes the backup and the extraction folder. True when neither stands afterwards.
+bool removeBackupAndExtraction();

@@ -1,5 +1,10 @@
-// The names the updater gives its own files in the installation folder while it runs.
+// Every name the updater gives its own work files and folders: nothing from an
+// archive may take one, and whatever stands under one is the updater's.
 #pragma once
+
+#include <string_view>
+
+// ---- in the installation folder, while a run goes on
 
 // The running executable, parked so that a new one can take its name.
 constexpr char16_t kParkedExecutableName[] = u"VelmiUpdate_Rename.exe";
@@ -9,3 +14,21 @@ constexpr char16_t kParkedLibraryName[] = u"sqlite3_Rename.dll";
 constexpr char16_t kExecutableCopyName[] = u"VelmiUpdate_Copy.tmp";
 // The copy of the library that stands under its own name while the original is parked.
 constexpr char16_t kLibraryCopyName[] = u"sqlite3_Copy.tmp";
+
+// The four above: an archive entry of one of these names would be copied over them.
+constexpr std::u16string_view kInstallationWorkNames[] = {kParkedExecutableName, kParkedLibraryName,
+                                                          kExecutableCopyName, kLibraryCopyName};
+
+// ---- in the client data folder
+
+constexpr char kPatchFolderName[] = "downsmallversion";  // ANSI text: converted before use
+constexpr char16_t kExtractFolderName[] = u"decpressupdatefile";
+constexpr char16_t kBackupFolderName[] = u"baksrcfile";
+// A folder's name on its way out: whatever stands under it is deleted, never
+// applied or read as a list of what a patch wrote.
+constexpr char16_t kLeavingPatchFolderName[] = u"downsmallversion.delete";
+constexpr char16_t kLeavingExtractFolderName[] = u"decpressupdatefile.delete";
+// The marker of a patch run that may have to be finished, and its passing name
+// while it is written.
+constexpr char16_t kRestoreMarkerName[] = u"baksrcfile.restore";
+constexpr char16_t kPassingMarkerName[] = u"baksrcfile.restore.new";

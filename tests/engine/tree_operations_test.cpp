@@ -147,25 +147,29 @@ TEST(PatchRollback, TakesNamesLiterallyNeverFollowsLinksAndGoesPastFailures) {
   fs::create_symlink("../../outside", install / "new/escape");
   writeFile(install / "keep.txt", "from the patch");
   fs::create_symlink("../outside", install / "data");
+  // Not in the patch, so the copy never wrote it: it stays as it is.
+  writeFile(install / "other.txt", "changed since the backup");
   const TreeSnapshot outsideBefore = snapshotTree(outside);
   auto rollBack = [&] {
     return rollBackPatch(widen(extract.string()).c_str(), widen(backup.string()).c_str(),
                          widen(install.string()).c_str());
   };
   {
-    SCOPED_TRACE("everything put back");
+    SCOPED_TRACE("what the patch named put back");
     EXPECT_TRUE(rollBack());
     // The snapshot names a link by where it leads; the link itself is compared on its own.
     TreeSnapshot backedUp = snapshotTree(backup), installed = snapshotTree(install);
     backedUp.erase("data");
+    backedUp["other.txt"] = "changed since the backup";
     installed.erase("../outside");
     EXPECT_EQ(describeTreeDifference(backedUp, installed), "");
     EXPECT_EQ(fs::read_symlink(install / "data"), "../outside");
     EXPECT_EQ(describeTreeDifference(outsideBefore, snapshotTree(outside)), "");
     EXPECT_FALSE(fs::exists(extract));
+    EXPECT_FALSE(fs::exists(temp / "client/extract.delete"));
   }
   {
-    SCOPED_TRACE("a file that cannot go back is passed over, and told");
+    SCOPED_TRACE("without the extraction folder, everything; a file that cannot go back is passed over, and told");
     writeFile(backup / "blocked", "a file where the installation now has a folder");
     fs::create_directories(install / "blocked");
     writeFile(install / "keep.txt", "from the patch");
