@@ -31,9 +31,10 @@ std::vector<Child> childrenOf(const std::string& folder, bool& ok) {
   if (!ok) return {};
   while (dirent* item = readdir(directory)) {
     std::string name = item->d_name;
-    if (name != "." && name != "..") {
-      children.emplace_back(fromUtf8(name.data(), name.size()), Child{std::move(name), item->d_type});
-    }
+    if (name == "." || name == "..") continue;
+    // The key first: the name moves into the child.
+    std::u16string key = fromUtf8(name.data(), name.size());
+    children.emplace_back(std::move(key), Child{std::move(name), item->d_type});
   }
   closedir(directory);
   std::sort(children.begin(), children.end(),

@@ -138,6 +138,19 @@ TEST(ShellCopy, StopsAtTheFirstFailureAndKeepsWhatWasCopied) {
   EXPECT_NE(shellCopy(temp / "nested/*", temp / "nested-target"), 0);
   EXPECT_TRUE(fs::exists(temp / "nested-target/inner/_u.txt"));
   EXPECT_FALSE(fs::exists(temp / "nested-target/inner/\xc3\x8b.txt"));
+
+  // The step above is made in NTFS order, this one in its reverse: a listing
+  // in the order of making, or in its reverse as on tmpfs, fails one of them.
+  SCOPED_TRACE("made in the reverse of NTFS order");
+  fs::create_directories(temp / "reversed/inner");
+  writeFile(temp / "reversed/inner/e.txt", "e");
+  writeFile(temp / "reversed/inner/D.txt", "d");
+  ASSERT_EQ(mkfifo((temp / "reversed/inner/c.pipe").c_str(), 0600), 0);
+  writeFile(temp / "reversed/inner/B.txt", "b");
+  writeFile(temp / "reversed/inner/a.txt", "a");
+  EXPECT_NE(shellCopy(temp / "reversed/*", temp / "reversed-target"), 0);
+  EXPECT_EQ(snapshotTree(temp / "reversed-target"),
+            (TreeSnapshot{{"inner", "<folder>"}, {"inner/B.txt", "b"}, {"inner/a.txt", "a"}}));
 }
 
 TEST(ShellCopy, RefusesToMixFilesAndFoldersOfOneName) {
