@@ -158,9 +158,11 @@ int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const 
   std::string partial;
   bool modeGiven = out >= 0 && plain;
   if (out < 0 && errno == EEXIST) {
-    struct stat replaced;
+    // What stood there may be gone already; then the name is simply free.
+    struct stat replaced {};
     int result = kErrorNone;
     const bool there = lstat(path.c_str(), &replaced) == 0;
+    if (!there && errno != ENOENT) result = errorFromErrno();
     // Copying a file onto itself would lose it; it is its own copy already.
     const bool itself = there && sameFile(replaced, sourceInfo);
     if (there && S_ISDIR(replaced.st_mode)) result = kErrorAlreadyExists;
