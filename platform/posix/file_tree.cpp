@@ -234,15 +234,19 @@ int copyLink(const std::string& source, const struct stat& sourceInfo, const std
   return kErrorNone;
 }
 
+// A folder of another owner may be written into but not given bits or times
+// (EPERM): the copy goes on without them, as for an owner it cannot give.
+bool setOrNotOurs(int result) { return result == 0 || errno == EPERM; }
+
 int copyFolder(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
-  // A folder that was there keeps its permissions, as a replaced file does.
-  // A new one takes its source's owner where it may, and its bits, a
-  // set-group-ID bit too: on a folder that only hands its group to new entries.
-  mode_t mode = sourceInfo.st_mode & 07777;
+  // A folder that was there keeps its permissions, as a replaced file does,
+  // and is never chmod-ed. A new one takes its source's owner where it may,
+  // and its bits, a set-group-ID bit too: on a folder that only hands its
+  // group to new entries.
   struct stat targetInfo;
-  if (lstat(target.c_str(), &targetInfo) == 0) {
+  const bool created = lstat(target.c_str(), &targetInfo) != 0;
+  if (!created) {
     if (!S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
-    mode = targetInfo.st_mode & 07777;
   } else if (injectedFault(FaultSite::CreateFolder, errno) || mkdir(target.c_str(), 0700) != 0) {
     return errorFromErrno();
   } else {
@@ -256,8 +260,8 @@ int copyFolder(const std::string& source, const struct stat& sourceInfo, const s
   if (!listed) return kErrorAccessDenied;
   // The folder's own bits and time last: its children would change its time.
   struct timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
-  if (chmod(target.c_str(), mode) != 0) return errorFromErrno();
-  if (utimensat(AT_FDCWD, target.c_str(), times, 0) != 0) return errorFromErrno();
+  if (created && !setOrNotOurs(chmod(target.c_str(), sourceInfo.st_mode & 07777))) return errorFromErrno();
+  if (!setOrNotOurs(utimensat(AT_FDCWD, target.c_str(), times, 0))) return errorFromErrno();
   return kErrorNone;
 }
 

@@ -18,7 +18,8 @@ constexpr int kErrorIntoItself = 0x4C7;   // a folder copied into its own sub-tr
 // Copies a file, link or whole folder to target. A file replaces a file; a
 // folder merges into a folder; a file onto a folder, or a folder onto a file,
 // fails. Modification times come along; permission bits come along only to
-// what the copy creates, a replaced file or merged folder keeps its own. A new
+// what the copy creates, a replaced file or merged folder keeps its own (a
+// folder of another owner keeps its time too: it may not be given one). A new
 // file is written in place, as the Windows shell does; one that replaces a
 // file is written under kPartialCopyName first and renamed over it. Stops at
 // the first failure; what was copied stays.

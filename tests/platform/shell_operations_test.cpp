@@ -105,6 +105,15 @@ TEST(ShellCopy, KeepsPermissionBitsAndModificationTimes) {
   fs::create_directories(temp / "nobody");
   ASSERT_EQ(chown((temp / "nobody").c_str(), kNobody, kNobody), 0);
   chmod(temp.path().c_str(), 0755);
+  // A folder of root's that nobody's group may write into takes the copy and
+  // keeps its owner and bits: nobody may not chmod it, even to what it has.
+  fs::create_directories(temp / "ids/roots/shared");
+  writeFile(temp / "ids/roots/shared/notes.txt", "notes");
+  chmod((temp / "ids/roots/shared/notes.txt").c_str(), 0604);
+  fs::create_directories(temp / "nobody/copy/shared");
+  ASSERT_EQ(chown((temp / "nobody/copy").c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(chown((temp / "nobody/copy/shared").c_str(), 0, kNobody), 0);
+  chmod((temp / "nobody/copy/shared").c_str(), 0775);
   ASSERT_EQ(shellCopy(temp / "ids/theirs/*", temp / "by-root"), 0);
   ChildProcess copier([&] {
     const bool becameNobody = setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0;
@@ -112,7 +121,9 @@ TEST(ShellCopy, KeepsPermissionBitsAndModificationTimes) {
   });
   ASSERT_EQ(copier.wait().exitCode, 0);
   for (const auto& [copy, owner, mode] :
-       {std::tuple{"by-root/helper", kNobody, 06755u}, std::tuple{"nobody/copy/helper", kNobody, 0755u}}) {
+       {std::tuple{"by-root/helper", kNobody, 06755u}, std::tuple{"nobody/copy/helper", kNobody, 0755u},
+        std::tuple{"nobody/copy/shared", uid_t{0}, 0775u},
+        std::tuple{"nobody/copy/shared/notes.txt", kNobody, 0604u}}) {
     ASSERT_EQ(stat((temp / copy).c_str(), &info), 0) << copy;
     EXPECT_EQ(info.st_uid, owner) << copy;
     EXPECT_EQ(info.st_mode & 07777, mode) << copy;
