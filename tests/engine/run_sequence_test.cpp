@@ -1,12 +1,15 @@
 // The run sequence: the order of the steps and where a failing step ends the chain.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine/auto_update_base.h"
+#include "engine/restore_marker.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -24,6 +27,8 @@ class RecordingProcedure : public CAutoUpdateBase {
   bool moveLockedFilesAside() override { return step("moveLockedFilesAside"); }
   bool restoreLockedFiles() override { return step("restoreLockedFiles"); }
   bool recordOutcome(bool success) override { return step(success ? "recordOutcome(true)" : "recordOutcome(false)"); }
+
+  void supersede() { supersedesEarlierPatch = true; }
 
   Calls runWithFailing(const std::string& name) {
     failing_ = name;
@@ -67,4 +72,91 @@ TEST(RunSequence, AFailingStepEndsTheChainAndTheClosingStepsStillRun) {
   SCOPED_TRACE("without a client data folder nothing tells whether another run holds it: no step runs");
   std::filesystem::remove_all(roaming / "quillet");
   EXPECT_EQ(procedure.runWithFailing("none"), Calls{});
+}
+
+namespace {
+
+std::string utf16le(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+// Every content a marker may hold, as the next run reads it: what a build
+// writes, what an older one wrote, and what none ever writes.
+TEST(RestoreMarker, ReadingTellsWhatNoBuildWritesFromWhatCannotBeRead) {
+  testing_support::TempFolder roaming;
+  const std::filesystem::path clientData = roaming / "quillet" / "WindowsClient";
+  const std::filesystem::path marker = clientData / "baksrcfile.restore";
+  std::filesystem::create_directories(clientData);
+  setenv("XDG_CONFIG_HOME", roaming.path().c_str(), 1);
+  const std::u16string updater = u"C:\\Quillet\\VelmiUpdate.exe";
+  struct Row {
+    const char* what;
+    std::string bytes;
+    MarkerState state;
+    std::u16string path;
+  } rows[] = {
+      {"restore", utf16le(u"R" + updater), MarkerState::Restore, updater},
+      {"confirmed", utf16le(u"C" + updater), MarkerState::Confirmed, updater},
+      {"an older build's, empty", "", MarkerState::Restore, u""},
+      {"an unknown state", utf16le(u"X" + updater), MarkerState::Corrupt, u""},
+      {"an odd byte count", utf16le(u"R" + updater) + "!", MarkerState::Corrupt, u""},
+      {"an updater path without a folder", utf16le(u"RVelmiUpdate.exe"), MarkerState::Corrupt, u""},
+      {"longer than any path", utf16le(u"R" + std::u16string(600, u'x')), MarkerState::Corrupt, u""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    testing_support::writeFile(marker, row.bytes);
+    const RestoreMarker read = readRestoreMarker();
+    EXPECT_EQ(read.state, row.state);
+    if (row.state != MarkerState::Corrupt) {
+      EXPECT_EQ(read.updaterPath, row.path);
+    }
+  }
+  std::filesystem::remove(marker);
+  EXPECT_EQ(readRestoreMarker().state, MarkerState::None);
+  std::filesystem::create_directories(marker / "inside");
+  EXPECT_EQ(readRestoreMarker().state, MarkerState::Corrupt);
+  SCOPED_TRACE("removed whatever it is");
+  EXPECT_TRUE(removeRestoreMarker());
+  EXPECT_FALSE(std::filesystem::exists(marker));
+  if (geteuid() != 0) {
+    // Root reads what permissions forbid; anyone else cannot tell what it holds.
+    testing_support::writeFile(marker, utf16le(u"R" + updater));
+    std::filesystem::permissions(marker, std::filesystem::perms::none);
+    EXPECT_EQ(readRestoreMarker().state, MarkerState::Unreadable);
+  }
+}
+
+// A marker that no build writes is removed and the run goes on; one of
+// another installation's that still holds an updater stops a patch run, but
+// not a run that supersedes it, and stays.
+TEST(RunSequence, AMarkerStopsOnlyWhatItMustStop) {
+  testing_support::TempFolder roaming;
+  const std::filesystem::path clientData = roaming / "quillet" / "WindowsClient";
+  const std::filesystem::path marker = clientData / "baksrcfile.restore";
+  std::filesystem::create_directories(clientData);
+  setenv("XDG_CONFIG_HOME", roaming.path().c_str(), 1);
+  const Calls wholeRun{"prepareUpdate", "backupFiles",        "moveLockedFilesAside", "preparePayload",
+                       "applyUpdate",   "recordOutcome(true)", "restoreLockedFiles",  "removeWorkFolders"};
+  RecordingProcedure patch;
+  testing_support::writeFile(marker, utf16le(u"Q/somewhere/VelmiUpdate"));
+  EXPECT_EQ(patch.runWithFailing("none"), wholeRun);
+  EXPECT_FALSE(std::filesystem::exists(marker));
+
+  const std::filesystem::path other = roaming / "other";
+  std::filesystem::create_directories(other);
+  testing_support::writeFile(other / "VelmiUpdate", "another installation's updater");
+  testing_support::writeFile(marker, utf16le(u"R" + std::u16string(other.u16string()) + u"/VelmiUpdate"));
+  EXPECT_EQ(patch.runWithFailing("none"), Calls{});
+  RecordingProcedure fullInstall;
+  fullInstall.supersede();
+  EXPECT_EQ(fullInstall.runWithFailing("none"), wholeRun);
+  EXPECT_TRUE(std::filesystem::exists(marker));
 }
