@@ -77,8 +77,9 @@ bool setCurrentFolder(const char16_t* path);
 
 // What stands under a path, the entry itself: a symbolic link or a junction
 // is a Link, never followed (GetFileAttributesW, FILE_ATTRIBUTE_REPARSE_POINT).
-// Unknown when the query fails for any reason but "not found": something may
-// stand there, and a caller must not take it for nothing.
+// Unknown when the query fails for any reason but "not found", and on a drive
+// letter that names no drive: something may stand there, and a caller must not
+// take it for nothing.
 enum class EntryKind { None, File, Folder, Link, Unknown };
 EntryKind entryKind(const char16_t* path);
 

@@ -24,11 +24,25 @@ bool deleteOwnFile(const char16_t* path) {
 
 bool copyPermissions(const char16_t*, const char16_t*) { return true; }
 
+namespace {
+
+// Every path on a drive letter that names no drive is "not found", which says
+// nothing of what stands there once the drive is back (taken out, or a network
+// drive not connected).
+bool onMissingDrive(const char16_t* path) {
+  if (path == nullptr || path[0] == 0 || path[1] != u':') return false;
+  const wchar_t root[] = {static_cast<wchar_t>(path[0]), L':', L'\\', 0};
+  return GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR;
+}
+
+}  // namespace
+
 EntryKind entryKind(const char16_t* path) {
   const DWORD attributes = GetFileAttributesW(win32::wide(path));
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryKind::None : EntryKind::Unknown;
+    const bool notFound = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return notFound && !onMissingDrive(path) ? EntryKind::None : EntryKind::Unknown;
   }
   // Symbolic links and junctions alike; never looked through.
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::Link;

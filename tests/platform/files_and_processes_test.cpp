@@ -47,7 +47,7 @@ TEST(FilesAndFolders, ExistenceCreationDeletionAndCurrentFolder) {
   EXPECT_EQ(std::u16string(buffer), expected);
 }
 
-TEST(FilesAndFolders, EntryKindsWithoutFollowingLinksAndFolderRemoval) {
+TEST(FilesAndFolders, EntryKindsWithoutFollowingLinksIdentitiesThroughThemAndFolderRemoval) {
   TempFolder temp;
   writeFile(temp / "file", "x");
   fs::create_directories(temp / "folder/inner");
@@ -56,6 +56,17 @@ TEST(FilesAndFolders, EntryKindsWithoutFollowingLinksAndFolderRemoval) {
   EXPECT_EQ(platform::entryKind(wide(temp / "folder").c_str()), platform::EntryKind::Folder);
   EXPECT_EQ(platform::entryKind(wide(temp / "link").c_str()), platform::EntryKind::Link);
   EXPECT_EQ(platform::entryKind(wide(temp / "none").c_str()), platform::EntryKind::None);
+  EXPECT_EQ(platform::entryKind(wide(temp / "file/below").c_str()), platform::EntryKind::None);
+  // Any error but "not found" leaves it open what stands there.
+  EXPECT_EQ(platform::entryKind(wide(temp / std::string(300, 'n')).c_str()), platform::EntryKind::Unknown);
+
+  platform::FileIdentity folder, link, file;
+  ASSERT_TRUE(platform::readReachedIdentity(wide(temp / "folder").c_str(), folder));
+  ASSERT_TRUE(platform::readReachedIdentity(wide(temp / "link").c_str(), link));
+  ASSERT_TRUE(platform::readReachedIdentity(wide(temp / "file").c_str(), file));
+  EXPECT_TRUE(folder == link);
+  EXPECT_FALSE(folder == file);
+  EXPECT_FALSE(platform::readReachedIdentity(wide(temp / "none").c_str(), file));
 
   EXPECT_FALSE(platform::removeFolder(wide(temp / "folder").c_str()));  // not empty
   EXPECT_FALSE(platform::removeFolder(wide(temp / "file").c_str()));

@@ -180,6 +180,18 @@ void checkEntriesAndReplacements(const std::u16string& root) {
   CHECK(platform::entryKind(folder.c_str()) == platform::EntryKind::Folder);
   CHECK(platform::entryKind(inUse.c_str()) == platform::EntryKind::File);
   CHECK(platform::entryKind(copy.c_str()) == platform::EntryKind::None);
+  // A drive letter that names no drive tells nothing of what stands there.
+  const DWORD drives = GetLogicalDrives();
+  char16_t missing = u'D';
+  while (missing < u'Z' && (drives & (1u << (missing - u'A'))) != 0) ++missing;
+  CHECK(platform::entryKind((std::u16string(1, missing) + u":\\x").c_str()) == platform::EntryKind::Unknown);
+  // The folder a path reaches, whatever its spelling.
+  platform::FileIdentity spelled, respelled, ofFile;
+  CHECK(platform::readReachedIdentity(folder.c_str(), spelled));
+  CHECK(platform::readReachedIdentity((root + u"\\REPLACE\\.").c_str(), respelled));
+  CHECK(platform::readReachedIdentity(inUse.c_str(), ofFile));
+  CHECK(spelled == respelled && !(spelled == ofFile));
+  CHECK(!platform::readReachedIdentity(copy.c_str(), ofFile));
 
   CHECK(platform::copyFile(inUse.c_str(), copy.c_str()));
   CHECK(platform::replaceKeepingOriginal(inUse.c_str(), copy.c_str(), parked.c_str()));
