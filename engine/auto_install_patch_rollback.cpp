@@ -115,10 +115,32 @@ bool putBackEverything(const std::u16string& backedUp, const std::u16string& ins
   return shellCopy(backedUp + u"*", installed) || putBackOneByOne(backedUp, installed);
 }
 
+// Both files hold the same bytes. False also when either cannot be read.
+bool sameContent(const std::u16string& a, const std::u16string& b) {
+  platform::File first = platform::File::openForReading(a.c_str());
+  platform::File second = platform::File::openForReading(b.c_str());
+  if (!first.isOpen() || !second.isOpen()) return false;
+  constexpr uint32_t kChunk = 64 * 1024;
+  std::string one(kChunk, '\0');
+  std::string other(kChunk, '\0');
+  for (;;) {
+    uint32_t gotOne = 0;
+    uint32_t gotOther = 0;
+    if (!first.read(one.data(), kChunk, gotOne) || !second.read(other.data(), kChunk, gotOther)) return false;
+    if (gotOne != gotOther || one.compare(0, gotOne, other, 0, gotOther) != 0) return false;
+    if (gotOne == 0) return true;
+  }
+}
+
 // Puts one backed-up entry back: a file over whatever the patch made of it, a
-// folder with all it holds.
+// folder with all it holds. A file that still holds what the backup holds was
+// never written, so it is left alone: it may lie where this user cannot write.
 bool putBackEntry(const Trees& trees, const std::u16string& entry) {
   const std::u16string target = trees.installed + entry;
+  if (kindOf(trees.backedUp + entry) == EntryKind::File && kindOf(target) == EntryKind::File &&
+      sameContent(trees.backedUp + entry, target)) {
+    return true;
+  }
   const size_t separator = entry.find_last_of(u'\\');
   const std::u16string folder = trees.installed + (separator == std::u16string::npos ? u"" : entry.substr(0, separator + 1));
   const EntryKind backedUp = kindOf(trees.backedUp + entry);

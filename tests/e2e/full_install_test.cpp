@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "tests/e2e/full_install_support.h"
+#include "tests/support/patch_archives.h"
 #include "tests/support/tree_snapshot.h"
 
 namespace fs = std::filesystem;
@@ -119,4 +121,81 @@ TEST(FullInstall, AnInstallationTooDeepToParkTheUpdaterStartsNothing) {
       {deep / "VelmiUpdate", {"Y"}, {"XDG_CONFIG_HOME=" + sandbox.roamingFolder().string()}, sandbox.root()});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(describeTreeDifference(before, snapshotTree(sandbox.root())), "");
+}
+
+namespace {
+
+void putFile(const fs::path& path, const std::string& content) {
+  fs::create_directories(path.parent_path());
+  writeFile(path, content);
+}
+
+// The restore marker as a patch run writes it: a state unit, then the updater's path, in UTF-16LE.
+void writeMarker(const UpdaterSandbox& sandbox, const std::string& content) {
+  std::string bytes;
+  for (char c : content) bytes += {c, '\0'};
+  putFile(sandbox.clientDataFolder() / "baksrcfile.restore", bytes);
+}
+
+}  // namespace
+
+// Whatever an earlier patch run left, a full install starts its installer.
+// Afterwards this installation's marker and backup are gone, superseded by the
+// install; another installation's, or one whose owner cannot be told, stay,
+// and a patch run does nothing beside them.
+TEST(FullInstall, StartsItsInstallerWhateverAnEarlierPatchRunLeft) {
+  struct Row {
+    const char* what;
+    std::function<void(const UpdaterSandbox&)> leave;
+    bool another;
+    bool backupStays;  // the next patch run clears what no marker speaks for
+  };
+  const Row rows[] = {
+      {"this installation's success, which a damaged database cannot record",
+       [](const UpdaterSandbox& s) {
+         writeMarker(s, "C" + s.updater().string());
+         putFile(s.clientDataFolder() / "usr000.db", "not a database, and never made one");
+       },
+       false, false},
+      {"a marker that no build writes", [](const UpdaterSandbox& s) { writeMarker(s, "Z" + s.updater().string()); },
+       false, true},
+      {"this installation's restore, which cannot finish",
+       [](const UpdaterSandbox& s) {
+         writeMarker(s, "R" + s.updater().string());
+         putFile(s.clientDataFolder() / "baksrcfile" / "blocked", "a file where the installation has a folder");
+         putFile(s.installFolder() / "blocked" / "inside.txt", "in the way");
+       },
+       false, false},
+      {"another installation's restore",
+       [](const UpdaterSandbox& s) {
+         putFile(s.root() / "other" / "VelmiUpdate", "another installation's updater");
+         writeMarker(s, "R" + (s.root() / "other" / "VelmiUpdate").string());
+       },
+       true, true},
+      {"a restore whose installation cannot be told about",
+       [](const UpdaterSandbox& s) {
+         fs::create_directory_symlink("loop", s.root() / "loop");
+         writeMarker(s, "R" + (s.root() / "loop" / "VelmiUpdate").string());
+       },
+       true, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    UpdaterSandbox sandbox;
+    putFile(sandbox.installFolder() / "sqlite3.dll", "library");
+    putFile(sandbox.clientDataFolder() / "baksrcfile" / "kept.txt", "backed up");
+    row.leave(sandbox);
+    if (row.another) {
+      fs::create_directories(sandbox.clientDataFolder() / "downsmallversion");
+      makeZip(sandbox.clientDataFolder() / "downsmallversion" / "a_sp1.zip", {{"patched.txt", "patched"}});
+      EXPECT_EQ(sandbox.run({"N"}).exitCode, 0);
+      EXPECT_FALSE(fs::exists(sandbox.installFolder() / "patched.txt"));
+    }
+    const fs::path ran = sandbox.root() / "installer-ran";
+    writeScript(downloadFolder(sandbox) / "setup", "echo > " + quoted(ran) + "\n");
+    EXPECT_EQ(sandbox.run({"Y"}).exitCode, 0);
+    EXPECT_TRUE(fs::exists(ran));
+    EXPECT_EQ(fs::exists(sandbox.clientDataFolder() / "baksrcfile.restore"), row.another);
+    EXPECT_EQ(fs::exists(sandbox.clientDataFolder() / "baksrcfile"), row.backupStays);
+  }
 }
