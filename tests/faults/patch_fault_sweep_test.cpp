@@ -456,6 +456,75 @@ TEST(PatchFaults, ARunThatCannotTakeTheLockDoesNothing) {
   }
 }
 
+// A volume detached mid-run takes the installation away, or leaves its empty
+// mount point: the run never makes the installation there anew nor restores
+// into it, and once the volume is back the next run leaves it whole, with the
+// table agreeing.
+TEST(PatchFaults, AnInstallationThatVanishesMidRunIsNeverMadeAnew) {
+  const long count = cleanRunOperationCount();
+  ASSERT_GT(count, 0);
+  for (const bool duringCopy : {false, true}) {
+    SCOPED_TRACE(duringCopy ? "during the copy, leaving an empty mount point" : "during the extraction");
+    bool tried = false;
+    for (long k = count / 4; k < count && !tried; k += count / 60) {
+      FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
+      prepare(sandbox);
+      testing_support::ChildProcess first(
+          sandbox.patchRun({"VELMI_FAULT_AT=" + std::to_string(k), "VELMI_FAULT_ERROR=stop"}));
+      ASSERT_TRUE(first.waitForStop());
+      const fs::path marker = sandbox.clientDataFolder() / "baksrcfile.restore";
+      const bool extracting = fs::exists(sandbox.extractFolder()) && !fs::exists(marker);
+      if (duringCopy ? !fs::exists(marker) : !extracting) continue;
+      tried = true;
+      const fs::path detached = sandbox.root() / "detached";
+      fs::rename(sandbox.installFolder(), detached);
+      if (duringCopy) fs::create_directory(sandbox.installFolder());
+      first.signal(SIGCONT);
+      EXPECT_EQ(endOf(first.wait()), "");
+      if (duringCopy) {
+        // The copy may have put a file there before it failed, but no restore followed it.
+        EXPECT_FALSE(fs::exists(sandbox.installFolder() / "readme-19.txt"));
+        EXPECT_TRUE(fs::exists(marker));
+      } else {
+        EXPECT_FALSE(fs::exists(sandbox.installFolder()));
+      }
+      fs::remove_all(sandbox.installFolder());
+      fs::rename(detached, sandbox.installFolder());
+      const RunResult next = sandbox.runPatch();
+      std::string problems = endOf(next);
+      problems += disagreement(judge(sandbox.installation(), problems), versions(sandbox));
+      EXPECT_EQ(problems, "") << "k=" << k;
+      EXPECT_FALSE(fs::exists(marker));
+    }
+    EXPECT_TRUE(tried);
+  }
+}
+
+// Run as an ordinary user, beside a folder of root's that the patch would
+// write into: the copy fails there, the restore passes over what it never
+// wrote, and the failure is recorded with no marker left to block later runs.
+TEST(PatchFaults, AFolderOfAnotherOwnerFailsThePatchWithoutBlockingLaterRuns) {
+  if (geteuid() != 0) GTEST_SKIP() << "runs the updater as another user, which only root may do";
+  constexpr uid_t kNobody = 65534;
+  FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
+  prepare(sandbox);
+  for (const auto& entry : fs::recursive_directory_iterator(sandbox.root())) {
+    ASSERT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0);
+  }
+  ASSERT_EQ(chown(sandbox.root().c_str(), kNobody, kNobody), 0);
+  const fs::path roots = sandbox.installFolder() / "module3";
+  ASSERT_EQ(chown(roots.c_str(), 0, 0), 0);
+  for (const auto& entry : fs::directory_iterator(roots)) ASSERT_EQ(chown(entry.path().c_str(), 0, 0), 0);
+  ChildOptions run = sandbox.patchRun();
+  run.user = kNobody;
+  EXPECT_EQ(endOf(testing_support::runProgram(run)), "");
+  std::string problems;
+  EXPECT_EQ(judge(sandbox.installation(), problems), InstallState::Unchanged) << problems;
+  EXPECT_EQ(versions(sandbox), "1.0,1.0,");
+  EXPECT_FALSE(fs::exists(sandbox.clientDataFolder() / "baksrcfile.restore"));
+  EXPECT_FALSE(fs::exists(sandbox.clientDataFolder() / "baksrcfile"));
+}
+
 // On a disk of its own that fills up (a small tmpfs, which only root may
 // mount): nothing of the installation is lost, and the outcome is recorded,
 // also where recording needs the room that the work folders took.
