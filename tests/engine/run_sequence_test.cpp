@@ -85,16 +85,21 @@ std::string utf16le(const std::u16string& text) {
   return bytes;
 }
 
+// Makes a client data folder under the roaming folder, the one runs use from
+// now on; the path of its restore marker.
+std::filesystem::path markerInClientDataOf(const testing_support::TempFolder& roaming) {
+  std::filesystem::create_directories(roaming / "quillet" / "WindowsClient");
+  setenv("XDG_CONFIG_HOME", roaming.path().c_str(), 1);
+  return roaming / "quillet" / "WindowsClient" / "baksrcfile.restore";
+}
+
 }  // namespace
 
 // Every content a marker may hold, as the next run reads it: what a build
 // writes, what an older one wrote, and what none ever writes.
 TEST(RestoreMarker, ReadingTellsWhatNoBuildWritesFromWhatCannotBeRead) {
   testing_support::TempFolder roaming;
-  const std::filesystem::path clientData = roaming / "quillet" / "WindowsClient";
-  const std::filesystem::path marker = clientData / "baksrcfile.restore";
-  std::filesystem::create_directories(clientData);
-  setenv("XDG_CONFIG_HOME", roaming.path().c_str(), 1);
+  const std::filesystem::path marker = markerInClientDataOf(roaming);
   const std::u16string updater = u"C:\\Quillet\\VelmiUpdate.exe";
   struct Row {
     const char* what;
@@ -139,10 +144,7 @@ TEST(RestoreMarker, ReadingTellsWhatNoBuildWritesFromWhatCannotBeRead) {
 // not a run that supersedes it, and stays.
 TEST(RunSequence, AMarkerStopsOnlyWhatItMustStop) {
   testing_support::TempFolder roaming;
-  const std::filesystem::path clientData = roaming / "quillet" / "WindowsClient";
-  const std::filesystem::path marker = clientData / "baksrcfile.restore";
-  std::filesystem::create_directories(clientData);
-  setenv("XDG_CONFIG_HOME", roaming.path().c_str(), 1);
+  const std::filesystem::path marker = markerInClientDataOf(roaming);
   const Calls wholeRun{"prepareUpdate", "backupFiles",        "moveLockedFilesAside", "preparePayload",
                        "applyUpdate",   "recordOutcome(true)", "restoreLockedFiles",  "removeWorkFolders"};
   RecordingProcedure patch;
