@@ -69,6 +69,21 @@ MarkerState stateOf(const std::string& bytes, std::u16string& updaterPath) {
   return MarkerState::Corrupt;
 }
 
+// Puts an empty file of the updater's own in place of what stands under the
+// marker's name, so that only that file is ever deleted: Wine deletes what a
+// host's link there points to. Where the replacement is refused (a read-only
+// marker on Windows), the entry stays for deleteOwnFile, which clears that.
+bool replaceWithOwnFile(const char16_t* path) {
+  char16_t passing[kPathBufferLength] = {};
+  if (!markerPath(passing, kPassingMarkerName)) return false;
+  platform::File file = platform::File::createNew(passing);
+  if (!file.isOpen()) return false;
+  file.close();
+  if (platform::moveIntoPlace(passing, path)) return true;
+  platform::deleteFile(passing);
+  return platform::entryKind(path) == platform::EntryKind::File;
+}
+
 }  // namespace
 
 bool placeRestoreMarker(MarkerState state) {
@@ -139,7 +154,7 @@ bool removeRestoreMarker() {
       break;
     case platform::EntryKind::File:
     case platform::EntryKind::Link:
-      if (!platform::deleteOwnFile(path)) return false;
+      if (!replaceWithOwnFile(path) || !platform::deleteOwnFile(path)) return false;
       break;
   }
   return platform::entryKind(path) == platform::EntryKind::None;

@@ -3,17 +3,12 @@
 // version table is left as the other process keeps it, and the patch folder
 // goes all the same.
 #include <gtest/gtest.h>
-#include <signal.h>
-
-#include <sqlite3.h>
 
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 
 #include "tests/faults/fault_sandbox.h"
-#include "tests/support/child_process.h"
 #include "tests/support/sqlite_test_database.h"
 #include "tests/support/zip_builder.h"
 
@@ -73,38 +68,6 @@ TEST_F(LockedDatabase, FailedPatchLeavesTheInstallationAndTheTableUnchanged) {
   testing_support::writeFile(sandbox_.patchFolder() / "update_sp1.zip", "not an archive");
   runLocked();
   EXPECT_EQ(testing_support::describeTreeDifference(before, sandbox_.installation()), "");
-}
-
-// A client that holds the database while a confirmed success waits to be
-// recorded is ended first, so the record goes through: the client here is
-// SQLite's shell, named as the client, holding a write lock while it sleeps.
-TEST_F(LockedDatabase, AClientHoldingItIsEndedBeforeAConfirmedSuccessIsRecorded) {
-  const fs::path shell = "/usr/bin/sqlite3";
-  if (!fs::exists(shell)) GTEST_SKIP() << "needs SQLite's shell, " << shell;
-  std::string marker;
-  for (char c : "C" + sandbox_.updater().string()) marker += {c, '\0'};
-  putFile(sandbox_.clientDataFolder() / "baksrcfile.restore", marker);
-  const fs::path client = sandbox_.root() / "client" / "Quillet.exe";
-  fs::create_directories(client.parent_path());
-  fs::copy_file(shell, client);
-  testing_support::ChildProcess holder(client, {sandbox_.database().string(), "BEGIN EXCLUSIVE",
-                                                "update autoupdate set v_sversion='held'", ".shell sleep 120"});
-  // The run starts once the client holds the lock.
-  auto locked = [&] {
-    sqlite3* handle = nullptr;
-    const bool busy = sqlite3_open(sandbox_.database().c_str(), &handle) == SQLITE_OK &&
-                      sqlite3_exec(handle, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_BUSY;
-    sqlite3_close(handle);
-    return busy;
-  };
-  for (int tries = 0; tries < 200 && !locked(); ++tries) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  ASSERT_TRUE(locked());
-  sandbox_.runPatch();
-  EXPECT_TRUE(holder.endsBySignal(SIGKILL, std::chrono::seconds(20)));
-  auto rows = testing_support::queryRows(sandbox_.database(), "select v_sversion, v_sbakversion from autoupdate");
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].value_or("NULL") + "," + rows[0][1].value_or("NULL"), "2.0,2.0");
-  EXPECT_FALSE(fs::exists(sandbox_.clientDataFolder() / "baksrcfile.restore"));
 }
 
 }  // namespace
