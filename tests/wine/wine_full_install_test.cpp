@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -13,6 +14,8 @@
 namespace {
 
 using namespace wine_testing;
+using testing_support::readFile;
+using testing_support::writeFile;
 
 std::map<std::string, std::string> readRecord(const fs::path& path) {
   std::map<std::string, std::string> fields;
@@ -100,4 +103,76 @@ TEST(WineFullInstall, APatchRunStartedWhileTheInstallerRunsDoesNothing) {
 
   ASSERT_TRUE(install.waitForEnd(std::chrono::seconds(120)));
   EXPECT_TRUE(fs::exists(record));
+}
+
+// Whatever an earlier patch run, or no build, left under the restore marker's
+// name, a full install starts its installer. Afterwards this installation's
+// marker is gone, and so is one that no build writes; one whose owner cannot
+// be told stays, and a patch run then does nothing beside it, as before.
+TEST(WineFullInstall, StartsItsInstallerWhateverMarkerAnEarlierRunLeft) {
+  preparePrefix();
+  const fs::path marker = clientDataFolder() / "baksrcfile.restore";
+  const auto utf16 = [](const std::string& text) {
+    std::string bytes;
+    for (char c : text) bytes += {c, '\0'};
+    return bytes;
+  };
+  const std::string thisUpdater = windowsPath(installFolder() / "VelmiUpdate.exe");
+  const auto writeMarker = [&](const std::string& bytes) { return [&marker, bytes] { writeFile(marker, bytes); }; };
+  struct Row {
+    const char* what;
+    std::function<void()> leave;
+    bool markerStays;
+  };
+  const Row rows[] = {
+      {"this installation's success, which a damaged database cannot record",
+       [&] {
+         writeFile(marker, utf16("C" + thisUpdater));
+         writeFile(clientDataFolder() / "usr000.db", "not a database, and never made one");
+       },
+       false},
+      {"a marker with a state no build writes", writeMarker(utf16("Z" + thisUpdater)), false},
+      {"a marker of an odd byte count", writeMarker(utf16("R" + thisUpdater) + "R"), false},
+      {"a folder under the marker's name",
+       [&] {
+         fs::create_directory(marker);
+         writeFile(marker / "inside.txt", "in a folder");
+       },
+       false},
+      {"a read-only marker with a state no build writes",
+       [&] {
+         writeFile(marker, utf16("Z" + thisUpdater));
+         // Wine keeps the read-only attribute as a file that nobody may write.
+         fs::permissions(marker, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                         fs::perm_options::remove);
+       },
+       false},
+      {"a restore marker of an installation on a drive that is not there",
+       writeMarker(utf16("RQ:\\other\\VelmiUpdate.exe")), true},
+  };
+  ASSERT_FALSE(fs::exists(fs::symlink_status(driveC().parent_path() / "dosdevices" / "q:"))) << "Q: names a drive";
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    resetInstallation({{"client.dat", "client 2.0.0"}});
+    const fs::path downloadFolder = clientDataFolder() / "downupdatefile";
+    fs::create_directories(downloadFolder);
+    fs::copy_file(testProgram("installer_probe.exe"), downloadFolder / "QuilletSetup.exe");
+    const fs::path record = clientDataFolder() / "installer_record.txt";
+    row.leave();
+    const std::string markerLeft = fs::is_regular_file(marker) ? readFile(marker) : "";
+
+    const auto install = runUpdater("Y", {"VELMI_PROBE_RECORD=" + windowsPath(record), "VELMI_PROBE_PAUSE_MS=0"});
+    EXPECT_TRUE(install.exited && install.exitCode == 0);
+    EXPECT_TRUE(fs::exists(record)) << "the installer was not started";
+    if (row.markerStays) {
+      EXPECT_EQ(fs::is_regular_file(marker) ? readFile(marker) : "<no marker>", markerLeft);
+    } else {
+      EXPECT_FALSE(fs::exists(fs::symlink_status(marker))) << "the restore marker stays";
+    }
+
+    makeZip(clientDataFolder() / "downsmallversion" / "client_sp1.zip", {{"client.dat", "client from sp1"}});
+    const auto patch = runUpdater("N");
+    EXPECT_TRUE(patch.exited && patch.exitCode == 0);
+    EXPECT_EQ(readFile(installFolder() / "client.dat"), row.markerStays ? "client 2.0.0" : "client from sp1");
+  }
 }

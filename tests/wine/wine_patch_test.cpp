@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <locale.h>
 
+#include <functional>
 #include <map>
 
 #include "tests/support/temp_folder.h"
@@ -28,7 +29,8 @@ class WinePatch : public ::testing::Test {
     resetInstallation({{"client.dat", "client 2.0.0"},
                        {"readme.txt", "readme 2.0.0"},
                        {"data/strings.txt", "strings 2.0.0"},
-                       {"keep.txt", "not in any patch"}});
+                       {"keep.txt", "not in any patch"},
+                       {"client_config.txt", "config 2.0.0"}});
     makeVersionTable(clientDataFolder() / "usr000.db", "2.0.1", "2.0.0");
   }
 
@@ -165,12 +167,22 @@ TEST_F(WinePatch, ARunThatDiedDuringItsCopyIsPutBackByTheNext) {
   expectWorkFoldersGone();
 }
 
+// The restore marker's bytes as a build writes them: UTF-16LE, a state unit and the updater's path.
+std::string markerBytes(const std::string& text) {
+  std::string bytes;
+  for (char c : text) bytes += {c, '\0'};
+  return bytes;
+}
+
 // Names as Windows reads them with the Japanese ANSI code page, 932, which Wine
 // takes from the locale. There the second byte of a character may be 0x5C, the
 // byte of "\", or a letter: the kanji for "table" is 95 5C, katakana A is
 // 83 41 and katakana DI is 83 61. Names of devices, names Windows cuts at their
-// end, and the names of the updater's own files in the installation fail the
-// patch whole. Each row is one patch run with its archives.
+// end, short names that Wine reads as the long names of the installation's
+// files, entries of another kind than what stands in the installation, and the
+// names of the updater's own files fail the patch whole. Each row is one patch
+// run with its archives, some beside a restore marker that an earlier run, or
+// no build, left; and each leaves an updater that starts again.
 TEST_F(WinePatch, ArchiveNamesAsWindowsReadsThem) {
   locale_t japanese = newlocale(LC_ALL_MASK, "ja_JP.UTF-8", nullptr);
   ASSERT_NE(japanese, nullptr) << "no ja_JP.UTF-8 locale on this machine: localedef -i ja_JP -f UTF-8 ja_JP.UTF-8";
@@ -179,6 +191,13 @@ TEST_F(WinePatch, ArchiveNamesAsWindowsReadsThem) {
     const char* what;
     std::vector<std::vector<std::pair<std::string, std::string>>> archives;  // names in code page 932
     std::map<std::string, std::string> patched;                              // host names (UTF-8), or none
+    std::function<void(const fs::path& marker)> leave = nullptr;  // what stands under the marker's name first
+    bool leftAlone = false;  // the run does nothing: the marker and the patch stay for the marker's owner
+  };
+  const std::string thisUpdater = windowsPath(installFolder() / "VelmiUpdate.exe");
+  ASSERT_FALSE(fs::exists(fs::symlink_status(driveC().parent_path() / "dosdevices" / "q:"))) << "Q: names a drive";
+  const auto writeMarker = [](const std::string& bytes) {
+    return [bytes](const fs::path& marker) { writeFile(marker, bytes); };
   };
   std::vector<Row> rows = {
       {"second bytes that look like a backslash and like letters",
@@ -187,9 +206,44 @@ TEST_F(WinePatch, ArchiveNamesAsWindowsReadsThem) {
       {"a name Windows refuses", {{{"readme.txt", "patched"}, {"a*b.txt", "wildcard"}}}, {}},
       {"a folder entry where an earlier archive left a file", {{{"extra", "a file"}}, {{"extra/", ""}}}, {}},
       {"a name longer than the records hold", {{{"readme.txt", "patched"}, {std::string(300, 'n'), "long"}}}, {}},
+      {"a folder entry where the installation has the library",
+       {{{"readme.txt", "patched"}, {"sqlite3.dll/", ""}, {"sqlite3.dll/x.txt", "over the library"}}},
+       {}},
+      {"a file in a folder where the installation has a file", {{{"client.dat/x.txt", "over client.dat"}}}, {}},
+      {"a marker with a state no build writes",
+       {{{"readme.txt", "patched"}}},
+       {{"readme.txt", "patched"}},
+       writeMarker(markerBytes("Z" + thisUpdater))},
+      {"a marker of an odd byte count",
+       {{{"readme.txt", "patched"}}},
+       {{"readme.txt", "patched"}},
+       writeMarker(markerBytes("R" + thisUpdater) + "R")},
+      {"a folder under the marker's name",
+       {{{"readme.txt", "patched"}}},
+       {{"readme.txt", "patched"}},
+       [](const fs::path& marker) {
+         fs::create_directory(marker);
+         writeFile(marker / "inside.txt", "in a folder");
+       }},
+      {"a read-only marker with a state no build writes",
+       {{{"readme.txt", "patched"}}},
+       {{"readme.txt", "patched"}},
+       [&](const fs::path& marker) {
+         writeFile(marker, markerBytes("Z" + thisUpdater));
+         // Wine keeps the read-only attribute as a file that nobody may write.
+         fs::permissions(marker, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                         fs::perm_options::remove);
+       }},
+      {"a restore marker of an installation on a drive that is not there",
+       {{{"readme.txt", "patched"}}},
+       {},
+       writeMarker(markerBytes("RQ:\\other\\VelmiUpdate.exe")),
+       true},
   };
+  // The last three are Wine's short forms of VelmiUpdate.exe, of its parked name and of client_config.txt.
   for (const char* name : {"NUL", "nul.txt", "data/AUX", "COM1", "client.dat.", "client.dat ", "VelmiUpdate_Rename.exe",
-                           "sqlite3_Rename.dll", "VelmiUpdate_Copy.tmp", "sqlite3_Copy.tmp"}) {
+                           "sqlite3_Rename.dll", "VelmiUpdate_Copy.tmp", "sqlite3_Copy.tmp", "VELM~J2R.EXE",
+                           "VELM~BI1.EXE", "CLIE~15Z.TXT"}) {
     rows.push_back({name, {{{"readme.txt", "patched"}, {name, "refused"}}}, {}});
   }
   for (const Row& row : rows) {
@@ -207,13 +261,18 @@ TEST_F(WinePatch, ArchiveNamesAsWindowsReadsThem) {
       fs::create_directories(patchFolder());
       zip.writeTo(patchFolder() / ("names_sp" + std::to_string(i + 1) + ".zip"));
     }
+    const fs::path marker = clientDataFolder() / "baksrcfile.restore";
+    if (row.leave) row.leave(marker);
+    const std::string markerLeft = fs::is_regular_file(marker) ? readFile(marker) : "";
     const auto installed = testing_support::snapshotTree(installFolder());
 
-    const auto run = runUpdater("N", {"LANG=ja_JP.UTF-8", "LC_ALL=ja_JP.UTF-8"});
+    const std::vector<std::string> japanese = {"LANG=ja_JP.UTF-8", "LC_ALL=ja_JP.UTF-8"};
+    const auto run = runUpdater("N", japanese);
     ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0);
     if (row.patched.empty()) {
       EXPECT_EQ(testing_support::describeTreeDifference(installed, testing_support::snapshotTree(installFolder())), "");
-      EXPECT_EQ(readVersions(clientDataFolder() / "usr000.db"), "2.0.0|2.0.0");
+      EXPECT_EQ(readVersions(clientDataFolder() / "usr000.db"), row.leftAlone ? "2.0.1|2.0.0" : "2.0.0|2.0.0");
     } else {
       for (const auto& [name, content] : row.patched) {
         const fs::path file = installFolder() / name;
@@ -221,7 +280,17 @@ TEST_F(WinePatch, ArchiveNamesAsWindowsReadsThem) {
       }
       EXPECT_EQ(readVersions(clientDataFolder() / "usr000.db"), "2.0.1|2.0.1");
     }
-    expectWorkFoldersGone();
+    if (row.leftAlone) {
+      EXPECT_EQ(fs::is_regular_file(marker) ? readFile(marker) : "<no marker>", markerLeft);
+      EXPECT_TRUE(fs::exists(patchFolder() / "names_sp1.zip"));
+      EXPECT_FALSE(fs::exists(clientDataFolder() / "baksrcfile"));
+      EXPECT_FALSE(fs::exists(clientDataFolder() / "decpressupdatefile"));
+    } else {
+      EXPECT_FALSE(fs::exists(fs::symlink_status(marker))) << "the restore marker stays";
+      expectWorkFoldersGone();
+    }
+    // A library or an updater written over would stop it at its start (Wine's exit code 53).
+    EXPECT_EQ(runUpdater("N", japanese).exitCode, 0) << "the next run does not start";
   }
 }
 
