@@ -7,20 +7,22 @@ namespace {
 using platform::EntryKind;
 
 bool fits(const std::u16string& extracted, const std::u16string& installed) {
-  bool fitting = true;
-  const bool listed = forEachEntry(extracted, [&](const std::u16string& name) {
-    if (!fitting) return;
-    const EntryKind there = kindOf(installed + name);
-    if (there == EntryKind::None) return;  // new: nothing to clash with
-    const bool folder = kindOf(extracted + name) == EntryKind::Folder;
+  platform::FolderListing listing((extracted + u"*").c_str());
+  if (!listing.valid()) return false;
+  platform::FolderEntry entry;
+  while (listing.next(entry)) {
+    if (entry.name == u"." || entry.name == u"..") continue;
+    const EntryKind there = kindOf(installed + entry.name);
+    if (there == EntryKind::None) continue;  // new: nothing to clash with
+    // The extraction holds only what the reader made: files and folders.
+    const bool folder = (entry.attributes & platform::kAttributeDirectory) != 0;
     if (there == EntryKind::Unknown || (folder && there != EntryKind::Folder) ||
         (!folder && there == EntryKind::Folder)) {
-      fitting = false;
-    } else if (folder) {
-      fitting = fits(extracted + name + u'\\', installed + name + u'\\');
+      return false;
     }
-  });
-  return listed && fitting;
+    if (folder && !fits(extracted + entry.name + u'\\', installed + entry.name + u'\\')) return false;
+  }
+  return true;
 }
 
 }  // namespace
