@@ -1,4 +1,6 @@
 // Patch runs that succeed: the archives reach the installation in "_sp" order.
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,10 +122,20 @@ TEST(PatchRun, ReplacedFilesAndFoldersKeepTheirPermissions) {
                                                                 {"run.sh", "new script"},
                                                                 {"secret.txt", "new secret"}};
     if (root) entries.push_back({"helper", "new helper"});
-    // Copied by name, so this comes last and fails after the others went in.
+    // Copied by name, so this comes last and fails after the others went in:
+    // a folder that cannot be written, for root on a read-only mount.
+    const fs::path blocked = s.install() / "zz";
     if (rolledBack) {
-      writeFile(s.install() / "zz", "a file where the patch brings a folder");
+      fs::create_directories(blocked);
       entries.push_back({"zz/inside.txt", "cannot land"});
+      if (root) {
+        ASSERT_EQ(unshare(CLONE_NEWNS), 0);
+        ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+        ASSERT_EQ(mount(blocked.c_str(), blocked.c_str(), nullptr, MS_BIND, nullptr), 0);
+        ASSERT_EQ(mount(nullptr, blocked.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+      } else {
+        chmod(blocked.c_str(), 0555);
+      }
     }
     makeZip(s.patch("a_sp1.zip"), entries);
     auto modes = [&] {
@@ -138,5 +150,7 @@ TEST(PatchRun, ReplacedFilesAndFoldersKeepTheirPermissions) {
     s.runPatch();
     EXPECT_EQ(readFile(s.install() / "secret.txt"), rolledBack ? "old secret" : "new secret");
     EXPECT_EQ(modes(), before);
+    if (rolledBack && root) umount2(blocked.c_str(), MNT_DETACH);
+    chmod(blocked.c_str(), 0755);
   }
 }
