@@ -89,14 +89,35 @@ bool shellCopy(const std::u16string& source, const std::u16string& folder) {
   return copyFolderContents(from, to);
 }
 
-// The shell's copy stops at its first failure; this walk goes on past it.
+// Both files hold the same bytes. False also when either cannot be read.
+bool sameContent(const std::u16string& a, const std::u16string& b) {
+  platform::File first = platform::File::openForReading(a.c_str());
+  platform::File second = platform::File::openForReading(b.c_str());
+  if (!first.isOpen() || !second.isOpen()) return false;
+  constexpr uint32_t kChunk = 64 * 1024;
+  std::string one(kChunk, '\0');
+  std::string other(kChunk, '\0');
+  for (;;) {
+    uint32_t gotOne = 0;
+    uint32_t gotOther = 0;
+    if (!first.read(one.data(), kChunk, gotOne) || !second.read(other.data(), kChunk, gotOther)) return false;
+    if (gotOne != gotOther || one.compare(0, gotOne, other, 0, gotOther) != 0) return false;
+    if (gotOne == 0) return true;
+  }
+}
+
+// The shell's copy stops at its first failure; this walk goes on past it, and
+// past files that need no putting back.
 bool putBackOneByOne(const std::u16string& backedUp, const std::u16string& installed) {
   bool whole = true;
   const bool listed = forEachEntry(backedUp, [&](const std::u16string& name) {
     const std::u16string source = backedUp + name;
     const std::u16string target = installed + name;
     if (kindOf(source) != EntryKind::Folder) {
-      whole = platform::copyFile(source.c_str(), target.c_str()) && whole;
+      // A file that holds the backup's bytes was never written: it may lie where this user cannot write.
+      if (kindOf(target) != EntryKind::File || !sameContent(source, target)) {
+        whole = platform::copyFile(source.c_str(), target.c_str()) && whole;
+      }
       return;
     }
     const EntryKind there = kindOf(target);
@@ -113,23 +134,6 @@ bool putBackOneByOne(const std::u16string& backedUp, const std::u16string& insta
 
 bool putBackEverything(const std::u16string& backedUp, const std::u16string& installed) {
   return shellCopy(backedUp + u"*", installed) || putBackOneByOne(backedUp, installed);
-}
-
-// Both files hold the same bytes. False also when either cannot be read.
-bool sameContent(const std::u16string& a, const std::u16string& b) {
-  platform::File first = platform::File::openForReading(a.c_str());
-  platform::File second = platform::File::openForReading(b.c_str());
-  if (!first.isOpen() || !second.isOpen()) return false;
-  constexpr uint32_t kChunk = 64 * 1024;
-  std::string one(kChunk, '\0');
-  std::string other(kChunk, '\0');
-  for (;;) {
-    uint32_t gotOne = 0;
-    uint32_t gotOther = 0;
-    if (!first.read(one.data(), kChunk, gotOne) || !second.read(other.data(), kChunk, gotOther)) return false;
-    if (gotOne != gotOther || one.compare(0, gotOne, other, 0, gotOther) != 0) return false;
-    if (gotOne == 0) return true;
-  }
 }
 
 // Puts one backed-up entry back: a file over whatever the patch made of it, a
