@@ -6,6 +6,11 @@
 
 namespace testing_support {
 
+// Its name is "velmi-tests-<random>" under TMPDIR (else /tmp). While it lives,
+// the folder is held open with a shared lock, which ends with the process
+// however it ends: the first TempFolder of a process removes the folders that
+// no process holds any more, left by tests that were killed (an interrupted or
+// timed-out run), and leaves those in use alone, in whatever PID namespace.
 class TempFolder {
  public:
   TempFolder();
@@ -18,6 +23,7 @@ class TempFolder {
 
  private:
   std::filesystem::path path_;
+  int held_ = -1;  // the folder, open and locked
 };
 
 // Whole-file helpers for tests.
