@@ -7,10 +7,22 @@ export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko installer dialogs: the tests need neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Ends the prefix's wineserver and removes the prefix, and the folder that
+# Wine made for its server under TMPDIR, whose name the prefix keeps.
+remove_prefix() {
+  [ -d "$prefix" ] || return 0
+  "$wineserver" -k 2>/dev/null || true
+  server=$(cat "$prefix/wineserver" 2>/dev/null || true)
+  case "$server" in
+    wine-??????) rm -rf "${TMPDIR:-/tmp}/$server" ;;
+  esac
+  rm -rf "$prefix"
+}
+
 case "$action" in
   create)
-    [ -d "$prefix" ] && WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true
-    rm -rf "$prefix"
+    # What an interrupted run left goes first.
+    remove_prefix
     start=$(date +%s)
     # Wine reports the 32-bit parts it lacks on stderr; that is expected here.
     "$wine64" wineboot -i >/dev/null 2>&1 || true
@@ -22,8 +34,7 @@ case "$action" in
     echo "Wine prefix ready in $(( $(date +%s) - start )) s"
     ;;
   remove)
-    "$wineserver" -k 2>/dev/null || true
-    rm -rf "$prefix"
+    remove_prefix
     ;;
   *)
     echo "usage: $0 create|remove PREFIX WINE64 WINESERVER" >&2
