@@ -118,7 +118,7 @@ bool CAutoUpdateBase::settleEarlierRun() {
       return false;
     case MarkerState::Corrupt:
       // No run could ever finish it; the next patch run clears the work folders.
-      return removeRestoreMarker();
+      return removeCorruptMarker();
     case MarkerState::Restore:
     case MarkerState::Confirmed:
       break;

@@ -35,6 +35,10 @@ RestoreMarker readRestoreMarker();
 // Removes whatever stands under the marker's name, read-only or a folder too.
 // True when nothing stands there afterwards.
 bool removeRestoreMarker();
+// The same for a marker whose content no build writes: what stands there may
+// be anything, a host's link under Wine too, so a file of the updater's own
+// takes its place before anything is deleted.
+bool removeCorruptMarker();
 // Removes what a run that died while placing the marker left under the
 // passing name, and a link that stands under the marker's own name.
 void removeStrayMarkers();

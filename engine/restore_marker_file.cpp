@@ -69,17 +69,19 @@ MarkerState stateOf(const std::string& bytes, std::u16string& updaterPath) {
   return MarkerState::Corrupt;
 }
 
-// Puts an empty file of the updater's own in place of what stands under the
-// marker's name, so that only that file is ever deleted: Wine deletes what a
-// host's link there points to. Where the replacement is refused (a read-only
-// marker on Windows), the entry stays for deleteOwnFile, which clears that.
+// Puts a file of the updater's own in place of what stands under the marker's
+// name, so that only that file is ever deleted: Wine deletes what a host's
+// link there points to. Its one byte is no marker either, should the run die
+// before deleting it. Where the replacement is refused (a read-only marker on
+// Windows), the entry stays for deleteOwnFile, which clears that.
 bool replaceWithOwnFile(const char16_t* path) {
   char16_t passing[kPathBufferLength] = {};
   if (!markerPath(passing, kPassingMarkerName)) return false;
   platform::File file = platform::File::createNew(passing);
-  if (!file.isOpen()) return false;
+  uint32_t written = 0;
+  const bool made = file.isOpen() && file.write("?", 1, written) && written == 1;
   file.close();
-  if (platform::moveIntoPlace(passing, path)) return true;
+  if (made && platform::moveIntoPlace(passing, path)) return true;
   platform::deleteFile(passing);
   return platform::entryKind(path) == platform::EntryKind::File;
 }
@@ -154,10 +156,20 @@ bool removeRestoreMarker() {
       break;
     case platform::EntryKind::File:
     case platform::EntryKind::Link:
-      if (!replaceWithOwnFile(path) || !platform::deleteOwnFile(path)) return false;
+      if (!platform::deleteOwnFile(path)) return false;
       break;
   }
   return platform::entryKind(path) == platform::EntryKind::None;
+}
+
+bool removeCorruptMarker() {
+  char16_t path[kPathBufferLength] = {};
+  if (!markerPath(path)) return false;
+  const platform::EntryKind kind = platform::entryKind(path);
+  if ((kind == platform::EntryKind::File || kind == platform::EntryKind::Link) && !replaceWithOwnFile(path)) {
+    return false;
+  }
+  return removeRestoreMarker();
 }
 
 void removeStrayMarkers() {
