@@ -1,5 +1,6 @@
 // Folder enumeration on POSIX, shaped like FindFirstFileW / FindNextFileW.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -40,9 +41,12 @@ bool ntfsOrder(const FolderEntry& a, const FolderEntry& b) { return posix::ntfsN
 
 // Folders carry the directory bit; files are normal. Permissions stand in for
 // the read-only bit: a name starting with "." is not hidden here.
-uint32_t attributesOf(const std::string& path) {
+// Asked relative to the open folder, so that the path is not walked again for each entry.
+uint32_t attributesOf(int folder, const char* name) {
   struct stat info;
-  if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) return kAttributeNormal;
+  if (fstatat(folder, name, &info, 0) != 0 && fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    return kAttributeNormal;
+  }
   uint32_t attributes = S_ISDIR(info.st_mode) ? kAttributeDirectory : kAttributeNormal;
   if ((info.st_mode & S_IWUSR) == 0) attributes |= kAttributeReadOnly;
   return attributes;
@@ -67,7 +71,7 @@ FolderListing::FolderListing(const char16_t* pattern) : state_(std::make_unique<
     FolderEntry entry;
     entry.name = posix::fromUtf8(item->d_name, std::strlen(item->d_name));
     if (!matchesPattern(entry.name.c_str(), namePattern.c_str())) continue;
-    entry.attributes = attributesOf(folderPath + "/" + item->d_name);
+    entry.attributes = attributesOf(dirfd(directory), item->d_name);
     bool isDot = entry.name == u"." || entry.name == u"..";
     if (isDot) entry.attributes = kAttributeDirectory;
     (isDot ? dots : state_->entries).push_back(std::move(entry));
