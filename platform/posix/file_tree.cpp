@@ -25,7 +25,7 @@ struct Child {
 
 // In NTFS order, as the listing of the top level comes.
 std::vector<Child> childrenOf(const std::string& folder, bool& ok) {
-  std::vector<std::pair<std::u16string, Child>> children;
+  std::vector<std::pair<NtfsSortKey, Child>> children;
   DIR* directory = opendir(folder.c_str());
   ok = directory != nullptr;
   if (!ok) return {};
@@ -33,12 +33,11 @@ std::vector<Child> childrenOf(const std::string& folder, bool& ok) {
     std::string name = item->d_name;
     if (name == "." || name == "..") continue;
     // The key first: the name moves into the child.
-    std::u16string key = fromUtf8(name.data(), name.size());
+    NtfsSortKey key(fromUtf8(name.data(), name.size()));
     children.emplace_back(std::move(key), Child{std::move(name), item->d_type});
   }
   closedir(directory);
-  std::sort(children.begin(), children.end(),
-            [](const auto& a, const auto& b) { return ntfsNameOrder(a.first, b.first); });
+  std::sort(children.begin(), children.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<Child> ordered;
   ordered.reserve(children.size());
   for (auto& child : children) ordered.push_back(std::move(child.second));

@@ -79,15 +79,8 @@ char16_t upperCaseUnit(char16_t unit) {
   return static_cast<char16_t>(unit + run->delta);
 }
 
-bool ntfsNameOrder(const std::u16string& a, const std::u16string& b) {
-  const size_t common = std::min(a.size(), b.size());
-  for (size_t i = 0; i < common; ++i) {
-    const char16_t x = upperCaseUnit(a[i]);
-    const char16_t y = upperCaseUnit(b[i]);
-    if (x != y) return x < y;
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
+NtfsSortKey::NtfsSortKey(const std::u16string& name) : upper(name), name(name) {
+  for (char16_t& unit : upper) unit = upperCaseUnit(unit);
 }
 
 }  // namespace platform::posix

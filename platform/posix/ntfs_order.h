@@ -10,8 +10,16 @@ namespace platform::posix {
 // NTFS compares names by these forms, unit by unit.
 char16_t upperCaseUnit(char16_t unit);
 
-// a comes before b in a folder. Names whose upper-case forms are equal, which
-// NTFS never holds side by side, follow their own units.
-bool ntfsNameOrder(const std::u16string& a, const std::u16string& b);
+// A name as NTFS orders it in a folder: by its upper-case form, made once
+// here rather than at every comparison of a sort. Names whose upper-case forms
+// are equal, which NTFS never holds side by side, follow their own units.
+struct NtfsSortKey {
+  explicit NtfsSortKey(const std::u16string& name);
+  bool operator<(const NtfsSortKey& other) const {
+    return upper != other.upper ? upper < other.upper : name < other.name;
+  }
+  std::u16string upper;
+  std::u16string name;
+};
 
 }  // namespace platform::posix
