@@ -7,7 +7,7 @@ namespace {
 using platform::EntryKind;
 
 bool fits(const std::u16string& extracted, const std::u16string& installed) {
-  platform::FolderListing listing((extracted + u"*").c_str());
+  platform::FolderListing listing((extracted + u"*").c_str(), platform::ListingDetail::FolderBitOnly);
   if (!listing.valid()) return false;
   platform::FolderEntry entry;
   while (listing.next(entry)) {

@@ -165,9 +165,14 @@ struct FolderEntry {
 
 // FindFirstFileW / FindNextFileW / FindClose over one pattern ("folder\*.*").
 // A name holding "\" (possible on POSIX only) is left out: it would be read as a path.
+// What a listing must tell of each entry besides its name: all its attributes,
+// or whether it is a folder and nothing more, which POSIX tells without a
+// query of each entry (Windows tells everything anyway).
+enum class ListingDetail { Attributes, FolderBitOnly };
+
 class FolderListing {
  public:
-  explicit FolderListing(const char16_t* pattern);
+  explicit FolderListing(const char16_t* pattern, ListingDetail detail = ListingDetail::Attributes);
   ~FolderListing();
   FolderListing(const FolderListing&) = delete;
   FolderListing& operator=(const FolderListing&) = delete;

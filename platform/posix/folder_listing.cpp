@@ -37,7 +37,14 @@ bool matchesPattern(const char16_t* name, const char16_t* pattern) {
   return matchesPattern(name + 1, pattern + 1);
 }
 
-bool ntfsOrder(const FolderEntry& a, const FolderEntry& b) { return posix::ntfsNameOrder(a.name, b.name); }
+// The entries in NTFS order, each key made once.
+void sortInNtfsOrder(std::vector<FolderEntry>& entries) {
+  std::vector<std::pair<posix::NtfsSortKey, FolderEntry>> keyed;
+  keyed.reserve(entries.size());
+  for (FolderEntry& entry : entries) keyed.emplace_back(posix::NtfsSortKey(entry.name), std::move(entry));
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (size_t i = 0; i < keyed.size(); ++i) entries[i] = std::move(keyed[i].second);
+}
 
 // Folders carry the directory bit; files are normal. Permissions stand in for
 // the read-only bit: a name starting with "." is not hidden here.
@@ -54,7 +61,7 @@ uint32_t attributesOf(int folder, const char* name) {
 
 }  // namespace
 
-FolderListing::FolderListing(const char16_t* pattern) : state_(std::make_unique<State>()) {
+FolderListing::FolderListing(const char16_t* pattern, ListingDetail detail) : state_(std::make_unique<State>()) {
   if (pattern == nullptr || pattern[0] == 0) return;
   std::u16string text = pattern;
   size_t separator = text.find_last_of(u"\\/");
@@ -71,14 +78,19 @@ FolderListing::FolderListing(const char16_t* pattern) : state_(std::make_unique<
     FolderEntry entry;
     entry.name = posix::fromUtf8(item->d_name, std::strlen(item->d_name));
     if (!matchesPattern(entry.name.c_str(), namePattern.c_str())) continue;
-    entry.attributes = attributesOf(dirfd(directory), item->d_name);
+    // A plain file or folder says what it is; a link is asked about, since a
+    // listing names a link to a folder as a folder.
+    const bool toldByType = detail == ListingDetail::FolderBitOnly && (item->d_type == DT_DIR || item->d_type == DT_REG);
+    entry.attributes = !toldByType                ? attributesOf(dirfd(directory), item->d_name)
+                       : item->d_type == DT_DIR ? kAttributeDirectory
+                                                : kAttributeNormal;
     bool isDot = entry.name == u"." || entry.name == u"..";
     if (isDot) entry.attributes = kAttributeDirectory;
     (isDot ? dots : state_->entries).push_back(std::move(entry));
   }
   closedir(directory);
-  std::sort(dots.begin(), dots.end(), ntfsOrder);
-  std::stable_sort(state_->entries.begin(), state_->entries.end(), ntfsOrder);
+  sortInNtfsOrder(dots);
+  sortInNtfsOrder(state_->entries);
   state_->entries.insert(state_->entries.begin(), dots.begin(), dots.end());
 }
 

@@ -10,7 +10,7 @@ struct FolderListing::State {
   bool firstPending = false;  // FindFirstFileW already holds the first entry
 };
 
-FolderListing::FolderListing(const char16_t* pattern) : state_(std::make_unique<State>()) {
+FolderListing::FolderListing(const char16_t* pattern, ListingDetail) : state_(std::make_unique<State>()) {
   state_->find = FindFirstFileW(win32::wide(pattern), &state_->data);
   state_->firstPending = state_->find != INVALID_HANDLE_VALUE;
 }
