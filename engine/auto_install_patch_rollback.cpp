@@ -146,7 +146,8 @@ bool putBackEntry(const Trees& trees, const std::u16string& entry) {
     return true;
   }
   const size_t separator = entry.find_last_of(u'\\');
-  const std::u16string folder = trees.installed + (separator == std::u16string::npos ? u"" : entry.substr(0, separator + 1));
+  const std::u16string folder =
+      trees.installed + (separator == std::u16string::npos ? u"" : entry.substr(0, separator + 1));
   const EntryKind backedUp = kindOf(trees.backedUp + entry);
   // A file where the patch made a folder, or the other way round: what the
   // patch made goes first.
@@ -167,7 +168,9 @@ bool rollBackPatch(const char16_t* extractFolder, const char16_t* backupFolder, 
   if (platform::entryKind(installFolder) != EntryKind::Folder) return false;
   const Trees trees{asFolder(extractFolder), asFolder(backupFolder), asFolder(installFolder)};
   bool whole = removeLeftoverPartials(trees.backedUp, trees.backedUp, trees.installed);
-  if (platform::entryKind(extractFolder) != EntryKind::Folder) return putBackEverything(trees.backedUp, trees.installed) && whole;
+  if (platform::entryKind(extractFolder) != EntryKind::Folder) {
+    return putBackEverything(trees.backedUp, trees.installed) && whole;
+  }
 
   std::vector<std::u16string> toPutBack;
   const bool addedGone = removeAddedNotingTheRest(trees, u"", toPutBack) &&

@@ -80,8 +80,9 @@ FolderListing::FolderListing(const char16_t* pattern, ListingDetail detail) : st
     if (!matchesPattern(entry.name.c_str(), namePattern.c_str())) continue;
     // A plain file or folder says what it is; a link is asked about, since a
     // listing names a link to a folder as a folder.
-    const bool toldByType = detail == ListingDetail::FolderBitOnly && (item->d_type == DT_DIR || item->d_type == DT_REG);
-    entry.attributes = !toldByType                ? attributesOf(dirfd(directory), item->d_name)
+    const bool toldByType =
+        detail == ListingDetail::FolderBitOnly && (item->d_type == DT_DIR || item->d_type == DT_REG);
+    entry.attributes = !toldByType              ? attributesOf(dirfd(directory), item->d_name)
                        : item->d_type == DT_DIR ? kAttributeDirectory
                                                 : kAttributeNormal;
     bool isDot = entry.name == u"." || entry.name == u"..";

@@ -59,7 +59,9 @@ TEST(PatchFailure, NothingUsableInThePatchFolder) {
          makeZip(s.patch("b_sp2.zip"), {{"sqlite3.dll/", ""}, {"sqlite3.dll/x.txt", "over the library"}});
        }},
       {"a file entry where the installation has a folder", true,
-       [](const PatchSandbox& s) { makeZip(s.patch("b_sp2.zip"), {{"aa_new.txt", "new"}, {"shared", "a file"}}); }},
+       [](const PatchSandbox& s) {
+         makeZip(s.patch("b_sp2.zip"), {{"aa_new.txt", "new"}, {"shared", "a file"}});
+       }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

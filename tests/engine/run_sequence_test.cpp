@@ -145,8 +145,8 @@ TEST(RestoreMarker, ReadingTellsWhatNoBuildWritesFromWhatCannotBeRead) {
 TEST(RunSequence, AMarkerStopsOnlyWhatItMustStop) {
   testing_support::TempFolder roaming;
   const std::filesystem::path marker = markerInClientDataOf(roaming);
-  const Calls wholeRun{"prepareUpdate", "backupFiles",        "moveLockedFilesAside", "preparePayload",
-                       "applyUpdate",   "recordOutcome(true)", "restoreLockedFiles",  "removeWorkFolders"};
+  const Calls wholeRun{"prepareUpdate", "backupFiles",         "moveLockedFilesAside", "preparePayload",
+                       "applyUpdate",   "recordOutcome(true)", "restoreLockedFiles",   "removeWorkFolders"};
   RecordingProcedure patch;
   testing_support::writeFile(marker, utf16le(u"Q/somewhere/VelmiUpdate"));
   EXPECT_EQ(patch.runWithFailing("none"), wholeRun);

@@ -48,8 +48,9 @@ TEST(PatchClientProcess, AClientHoldingTheDatabaseIsEndedBeforeAConfirmedSuccess
   PatchSandbox s;
   const fs::path database = s.clientData() / "usr000.db";
   fs::create_directories(s.clientData());
-  testing_support::executeSql(database, "create table autoupdate(v_sversion text, v_sbakversion text);"
-                                        "insert into autoupdate values('2.0', '1.0');");
+  testing_support::executeSql(database,
+                              "create table autoupdate(v_sversion text, v_sbakversion text);"
+                              "insert into autoupdate values('2.0', '1.0');");
   std::string marker;
   for (char c : "C" + (s.install() / "VelmiUpdate").string()) marker += {c, '\0'};
   testing_support::writeFile(s.clientData() / "baksrcfile.restore", marker);
