@@ -27,16 +27,6 @@ struct InUsePaths {
   char16_t copy[kPathBufferLength] = {};
 };
 
-// The path the updater was started under; false when it cannot be read whole.
-bool readOwnExecutablePath(char16_t (&path)[kPathBufferLength]) {
-  uint32_t length = platform::getModuleFilePath(path, kPathBufferLength);
-  if (length == 0 || length >= kPathBufferLength) {
-    path[0] = 0;
-    return false;
-  }
-  return true;
-}
-
 bool fitsTheShell(const char16_t* path) { return std::char_traits<char16_t>::length(path) <= kShellPathMaxLength; }
 
 // False when one of the three paths cannot be built whole for the shell.

@@ -44,12 +44,20 @@ bool appendClientDataPath(char16_t* destination, const char16_t* name) {
   return appendOrEmpty(destination, std::u16string(folder.get()) + u"\\" + name);
 }
 
+bool readOwnExecutablePath(char16_t (&path)[kPathBufferLength]) {
+  const uint32_t length = platform::getModuleFilePath(path, kPathBufferLength);
+  if (length == 0 || length >= kPathBufferLength) {
+    path[0] = 0;
+    return false;
+  }
+  return true;
+}
+
 bool appendModuleFolderPath(char16_t* destination, const char16_t* name) {
   char16_t modulePath[kPathBufferLength] = {};
-  uint32_t length = platform::getModuleFilePath(modulePath, kPathBufferLength);
   // Without the executable's own path only the bare name would remain, which
   // names a file in whatever folder is current.
-  if (length == 0 || length >= kPathBufferLength) {
+  if (!readOwnExecutablePath(modulePath)) {
     destination[0] = 0;
     return false;
   }

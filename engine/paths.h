@@ -17,6 +17,10 @@ std::unique_ptr<char16_t[]> getClientDataFolder();
 // may go on with a cut path.
 bool appendClientDataPath(char16_t* destination, const char16_t* name);
 
+// The path the updater was started under, into path. False, with path
+// emptied, when it cannot be read whole.
+bool readOwnExecutablePath(char16_t (&path)[kPathBufferLength]);
+
 // Append the drive and folder of the updater's own executable (ending with its
 // separator) and the name. False, with destination emptied, as above.
 bool appendModuleFolderPath(char16_t* destination, const char16_t* name);

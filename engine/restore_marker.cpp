@@ -55,11 +55,6 @@ bool driveStands(const std::u16string& path) {
   return drive.empty() || platform::entryKind((drive + u"\\").c_str()) == EntryKind::Folder;
 }
 
-bool ownExecutablePath(char16_t (&path)[kPathBufferLength]) {
-  const uint32_t length = platform::getModuleFilePath(path, kPathBufferLength);
-  return length != 0 && length < kPathBufferLength;
-}
-
 }  // namespace
 
 MarkerOwner ownerOf(const RestoreMarker& marker) {
@@ -83,7 +78,7 @@ bool installationStands() {
   char16_t updater[kPathBufferLength] = {};
   char16_t parked[kPathBufferLength] = {};
   char16_t folder[kPathBufferLength] = {};
-  if (!ownExecutablePath(updater) || !appendModuleFolderPath(parked, kParkedExecutableName) ||
+  if (!readOwnExecutablePath(updater) || !appendModuleFolderPath(parked, kParkedExecutableName) ||
       !appendModuleFolderPath(folder, u"")) {
     return false;
   }

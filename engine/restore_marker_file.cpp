@@ -90,10 +90,9 @@ bool replaceWithOwnFile(const char16_t* path) {
 
 bool placeRestoreMarker(MarkerState state) {
   char16_t updater[kPathBufferLength] = {};
-  const uint32_t length = platform::getModuleFilePath(updater, kPathBufferLength);
   char16_t passing[kPathBufferLength] = {};
   char16_t path[kPathBufferLength] = {};
-  if (length == 0 || length >= kPathBufferLength || !markerPath(passing, kPassingMarkerName) || !markerPath(path)) {
+  if (!readOwnExecutablePath(updater) || !markerPath(passing, kPassingMarkerName) || !markerPath(path)) {
     return false;
   }
   const std::string content =
