@@ -140,26 +140,24 @@ bool putBackEverything(const std::u16string& backedUp, const std::u16string& ins
 // folder with all it holds. A file that still holds what the backup holds was
 // never written, so it is left alone: it may lie where this user cannot write.
 bool putBackEntry(const Trees& trees, const std::u16string& entry) {
+  const std::u16string source = trees.backedUp + entry;
   const std::u16string target = trees.installed + entry;
-  if (kindOf(trees.backedUp + entry) == EntryKind::File && kindOf(target) == EntryKind::File &&
-      sameContent(trees.backedUp + entry, target)) {
-    return true;
-  }
+  const EntryKind backedUp = kindOf(source);
+  const EntryKind there = kindOf(target);
+  if (backedUp == EntryKind::File && there == EntryKind::File && sameContent(source, target)) return true;
   const size_t separator = entry.find_last_of(u'\\');
   const std::u16string folder =
       trees.installed + (separator == std::u16string::npos ? u"" : entry.substr(0, separator + 1));
-  const EntryKind backedUp = kindOf(trees.backedUp + entry);
   // A file where the patch made a folder, or the other way round: what the
   // patch made goes first.
-  const EntryKind there = kindOf(target);
   if (there != EntryKind::None && (there == EntryKind::Folder) != (backedUp == EntryKind::Folder) &&
       !removeLiterally(target)) {
     return false;
   }
-  if (shellCopy(trees.backedUp + entry, folder)) return true;
-  if (backedUp != EntryKind::Folder) return platform::copyFile((trees.backedUp + entry).c_str(), target.c_str());
+  if (shellCopy(source, folder)) return true;
+  if (backedUp != EntryKind::Folder) return platform::copyFile(source.c_str(), target.c_str());
   return (kindOf(target) == EntryKind::Folder || platform::createFolder(target.c_str())) &&
-         putBackOneByOne(trees.backedUp + entry + u'\\', target + u'\\');
+         putBackOneByOne(source + u'\\', target + u'\\');
 }
 
 }  // namespace
