@@ -72,6 +72,11 @@ bool deleteOwnFile(const char16_t* path);
 // program runs by its name there), so it does nothing and succeeds.
 bool copyPermissions(const char16_t* source, const char16_t* target);
 
+// Gives the file at target the last-write time and the permission bits of the
+// file at source, where they differ (SetFileTime; Windows has no bits to carry).
+// False when that could not be done.
+bool matchTimesAndPermissions(const char16_t* source, const char16_t* target);
+
 // SetCurrentDirectoryW.
 bool setCurrentFolder(const char16_t* path);
 
@@ -82,6 +87,11 @@ bool setCurrentFolder(const char16_t* path);
 // take it for nothing.
 enum class EntryKind { None, File, Folder, Link, Unknown };
 EntryKind entryKind(const char16_t* path);
+
+// What a path reaches, following a link or junction that stands under it (a
+// user may move a program's folder to another drive and leave a junction in
+// its place); otherwise as entryKind. Never Link.
+EntryKind reachedKind(const char16_t* path);
 
 // RemoveDirectoryW: removes an empty folder, or a link to a folder itself.
 bool removeFolder(const char16_t* path);
@@ -249,10 +259,33 @@ class ProcessSnapshot {
 // False when the process cannot be opened or ended.
 bool terminateProcessById(uint32_t processId, uint32_t exitCode);
 
-// CreateProcessW with the file as the application name and no command line,
-// the caller's environment and current folder; then an unlimited wait for its
-// end and the release of its handles. False when it could not be started.
-bool runProgramAndWait(const char16_t* programPath);
+// A program started but held before it runs anything, so that the caller can
+// settle what must be settled before the program may write (CreateProcessW
+// with the file as the application name and no command line, the caller's
+// environment and current folder, and CREATE_SUSPENDED). Should the caller die
+// while holding it, the program ends without having run (Windows: a job that
+// kills it when its last handle closes; POSIX: the child waits on a pipe and
+// leaves when it closes unwritten).
+class HeldProgram {
+ public:
+  explicit HeldProgram(const char16_t* programPath);
+  // One that was never let run is ended.
+  ~HeldProgram();
+  HeldProgram(const HeldProgram&) = delete;
+  HeldProgram& operator=(const HeldProgram&) = delete;
+
+  // False when it could not be started: not found, not a program of this system.
+  bool started() const;
+  // Lets it run, free of the caller (it outlives the caller), and waits
+  // without a time limit for its end; then releases its handles. False when
+  // it did not run.
+  bool runAndWait();
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
+};
 
 // ---------------------------------------------------------------- times
 

@@ -1,4 +1,5 @@
 // Single files and folders on POSIX.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,6 +58,29 @@ EntryKind entryKind(const char16_t* path) {
   }
   if (S_ISLNK(info.st_mode)) return EntryKind::Link;
   return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::File;
+}
+
+EntryKind reachedKind(const char16_t* path) {
+  if (path == nullptr || path[0] == 0) return EntryKind::None;
+  struct stat info;
+  if (stat(posix::systemPath(path).c_str(), &info) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? EntryKind::None : EntryKind::Unknown;
+  }
+  return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::File;
+}
+
+bool matchTimesAndPermissions(const char16_t* source, const char16_t* target) {
+  if (source == nullptr || target == nullptr) return false;
+  const std::string targetPath = posix::systemPath(target);
+  struct stat info;
+  struct stat targetInfo;
+  if (stat(posix::systemPath(source).c_str(), &info) != 0 || stat(targetPath.c_str(), &targetInfo) != 0) return false;
+  const bool sameTime =
+      info.st_mtim.tv_sec == targetInfo.st_mtim.tv_sec && info.st_mtim.tv_nsec == targetInfo.st_mtim.tv_nsec;
+  const timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+  const bool timed = sameTime || utimensat(AT_FDCWD, targetPath.c_str(), times, 0) == 0;
+  const mode_t mode = posix::modeForCopy(info, targetInfo);
+  return ((targetInfo.st_mode & 07777) == mode || chmod(targetPath.c_str(), mode) == 0) && timed;
 }
 
 bool removeFolder(const char16_t* path) {

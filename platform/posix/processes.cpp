@@ -1,4 +1,4 @@
-// Processes on POSIX: a snapshot of /proc, SIGKILL, and fork/exec with a wait.
+// Processes on POSIX: a snapshot of /proc, SIGKILL, and fork/exec held on a pipe, with a wait.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -112,39 +112,106 @@ bool terminateProcessById(uint32_t processId, uint32_t) {
   return kill(static_cast<pid_t>(processId), SIGKILL) == 0;
 }
 
-bool runProgramAndWait(const char16_t* programPath) {
-  if (programPath == nullptr || programPath[0] == 0) return false;
-  std::string path = posix::systemPath(programPath);
-  char* argv[] = {path.data(), nullptr};
+namespace {
 
-  // The child reports a failed exec through this pipe; a successful exec closes it.
+// What execve would refuse outright, asked before the program is let go: a
+// file that is not a plain one, that this user may not run, or that is neither
+// a binary of this system nor a script (CreateProcessW fails likewise on a
+// file that is no program).
+bool looksStartable(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || access(path.c_str(), X_OK) != 0) return false;
+  const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return false;
+  char head[4] = {};
+  const ssize_t got = read(file, head, sizeof head);
+  close(file);
+  return (got >= 2 && head[0] == '#' && head[1] == '!') || (got == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0);
+}
+
+void closeIfOpen(int& descriptor) {
+  if (descriptor >= 0) close(descriptor);
+  descriptor = -1;
+}
+
+}  // namespace
+
+struct HeldProgram::State {
+  pid_t child = -1;
+  int gate = -1;    // written once to let the child run; closed unwritten, it leaves
+  int report = -1;  // the child's errno after a failed exec; closed by a successful one
+};
+
+HeldProgram::HeldProgram(const char16_t* programPath) : state_(std::make_unique<State>()) {
+  if (programPath == nullptr || programPath[0] == 0) return;
+  std::string path = posix::systemPath(programPath);
+  if (!looksStartable(path)) return;
+  int gate[2];
   int report[2];
-  if (pipe2(report, O_CLOEXEC) != 0) return false;
-  pid_t child = fork();
-  if (child < 0) {
-    close(report[0]);
-    close(report[1]);
-    return false;
+  if (pipe2(gate, O_CLOEXEC) != 0) return;
+  if (pipe2(report, O_CLOEXEC) != 0) {
+    close(gate[0]);
+    close(gate[1]);
+    return;
   }
+  const pid_t child = fork();
   if (child == 0) {
+    close(gate[1]);
     close(report[0]);
+    char go = 0;
+    ssize_t got;
+    do {
+      got = read(gate[0], &go, 1);
+    } while (got < 0 && errno == EINTR);
+    // The parent died or gave up before letting it run: nothing runs.
+    if (got != 1) _exit(127);
+    char* argv[] = {path.data(), nullptr};
     execve(path.c_str(), argv, environ);
-    int error = errno;
-    ssize_t ignored = write(report[1], &error, sizeof error);
+    const int error = errno;
+    const ssize_t ignored = write(report[1], &error, sizeof error);
     (void)ignored;
     _exit(127);
   }
+  close(gate[0]);
   close(report[1]);
-  int error = 0;
-  ssize_t got;
-  do {
-    got = read(report[0], &error, sizeof error);
-  } while (got < 0 && errno == EINTR);
-  close(report[0]);
-
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  if (child < 0) {
+    close(gate[1]);
+    close(report[0]);
+    return;
   }
+  state_->child = child;
+  state_->gate = gate[1];
+  state_->report = report[0];
+}
+
+HeldProgram::~HeldProgram() {
+  if (state_->child < 0) return;
+  closeIfOpen(state_->gate);
+  closeIfOpen(state_->report);
+  int status = 0;
+  while (waitpid(state_->child, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+bool HeldProgram::started() const { return state_->child >= 0; }
+
+bool HeldProgram::runAndWait() {
+  if (state_->child < 0 || state_->gate < 0) return false;
+  const char go = 1;
+  const bool letGo = write(state_->gate, &go, 1) == 1;
+  closeIfOpen(state_->gate);
+  int error = 0;
+  ssize_t got = -1;
+  if (letGo) {
+    do {
+      got = read(state_->report, &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
+  }
+  closeIfOpen(state_->report);
+  int status = 0;
+  while (waitpid(state_->child, &status, 0) < 0 && errno == EINTR) {
+  }
+  state_->child = -1;
   return got == 0;
 }
 

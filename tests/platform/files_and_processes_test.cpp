@@ -1,6 +1,7 @@
 // Single files and folders, the program's own path, the roaming folder and child programs.
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "platform/platform.h"
 #include "tests/support/child_process.h"
@@ -192,26 +194,58 @@ TEST(TerminateProcess, KillsAtOnceAndRefusesProcessGroupIds) {
   EXPECT_FALSE(platform::terminateProcessById(0xFFFFFFFFu, 0));
 }
 
-TEST(RunProgramAndWait, StartsTheFileWithNoArgumentsInTheCurrentFolderAndWaits) {
+TEST(HeldProgram, StartsTheFileWithNoArgumentsInTheCurrentFolderOnlyWhenLetRun) {
   TempFolder temp;
   fs::create_directories(temp / "work");
   auto record = temp / "record.txt";
   writeFile(temp / "installer", "#!/bin/sh\nsleep 0.2\n{ pwd; echo $#; echo \"$0\"; } > '" + record.string() + "'\n");
   chmod((temp / "installer").c_str(), 0755);
   ASSERT_TRUE(platform::setCurrentFolder(wide(temp / "work").c_str()));
+  const std::u16string installer = wide(temp.path()) + u"\\installer";
+  {
+    platform::HeldProgram neverLetRun(installer.c_str());
+    EXPECT_TRUE(neverLetRun.started());
+  }
+  EXPECT_FALSE(fs::exists(record)) << "a held program ran without being let go";
 
-  EXPECT_TRUE(platform::runProgramAndWait((wide(temp.path()) + u"\\installer").c_str()));
+  platform::HeldProgram held(installer.c_str());
+  ASSERT_TRUE(held.started());
+  EXPECT_TRUE(held.runAndWait());
   // The file is there at once: the call returned only after the program ended.
   EXPECT_EQ(readFile(record), (temp / "work").string() + "\n0\n" + (temp / "installer").string() + "\n");
+  EXPECT_FALSE(held.runAndWait());
 }
 
-TEST(RunProgramAndWait, AFileThatCannotBeStartedIsAFailedLaunch) {
+TEST(HeldProgram, AFileThatCannotBeStartedIsAFailedLaunch) {
   TempFolder temp;
   writeFile(temp / "data.bin", "not a program");
   chmod((temp / "data.bin").c_str(), 0755);
   writeFile(temp / "not-executable", "#!/bin/sh\n");
-  EXPECT_FALSE(platform::runProgramAndWait(wide(temp / "data.bin").c_str()));
-  EXPECT_FALSE(platform::runProgramAndWait(wide(temp / "not-executable").c_str()));
-  EXPECT_FALSE(platform::runProgramAndWait(wide(temp / "missing").c_str()));
-  EXPECT_FALSE(platform::runProgramAndWait(u""));
+  fs::create_directories(temp / "folder");
+  for (const std::u16string& path : {wide(temp / "data.bin"), wide(temp / "not-executable"), wide(temp / "missing"),
+                                     wide(temp / "folder"), std::u16string()}) {
+    platform::HeldProgram held(path.c_str());
+    EXPECT_FALSE(held.started());
+    EXPECT_FALSE(held.runAndWait());
+  }
+}
+
+// A held program whose starter dies runs nothing: it leaves, as it would have
+// had the starter ended it.
+TEST(HeldProgram, EndsUnrunWhenItsStarterDies) {
+  TempFolder temp;
+  auto record = temp / "ran.txt";
+  writeFile(temp / "installer", "#!/bin/sh\necho ran > '" + record.string() + "'\n");
+  chmod((temp / "installer").c_str(), 0755);
+  const pid_t starter = fork();
+  ASSERT_GE(starter, 0);
+  if (starter == 0) {
+    platform::HeldProgram held(wide(temp / "installer").c_str());
+    kill(getpid(), held.started() ? SIGKILL : SIGTERM);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(starter, &status, 0), starter);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(fs::exists(record));
 }

@@ -265,7 +265,8 @@ void checkProgramAndProcesses() {
   CHECK(sawSelf);
 
   CHECK(!platform::terminateProcessById(0xFFFFFFF0u, 0));
-  CHECK(!platform::runProgramAndWait(u"C:\\no such folder\\no such program.exe"));
+  platform::HeldProgram missing(u"C:\\no such folder\\no such program.exe");
+  CHECK(!missing.started() && !missing.runAndWait());
 }
 
 void checkTimes() {
