@@ -3,6 +3,7 @@
 
 #include "engine/restore_marker.h"
 #include "engine/tree_operations.h"
+#include "engine/work_folders.h"
 #include "platform/platform.h"
 
 namespace {
@@ -35,7 +36,18 @@ bool CAutoFullyInstall::applyUpdate() {
   // A path that does not fit is not started under some other, cut name.
   if (joined.size() + 1 > kPathBufferLength) return false;
   joined.copy(installerPath, joined.size());
-  // Neither the launch nor the installer's exit code decides the outcome.
-  if (platform::runProgramAndWait(installerPath)) dropSupersededPatch();
+  // Neither the launch nor the installer's exit code decides the outcome. An
+  // installer that cannot start changes nothing, and an interrupted patch's
+  // restore stays for the next run.
+  platform::HeldProgram installer(installerPath);
+  if (!installer.started()) return true;
+  // Held before it runs anything, while no file operation stands between: a
+  // marker of this installation would have a later run put the backup over
+  // what the installer writes, whether it ends the updater, a reboot does, or
+  // it fails half-way. Where that marker cannot go, the installer never runs.
+  bool superseded = false;
+  if (!clearMarkerBeforeFullInstall(superseded)) return true;
+  installer.runAndWait();
+  if (superseded) removeBackupAndExtraction();
   return true;
 }

@@ -20,11 +20,4 @@ class CAutoInstallPatch : public CAutoUpdateBase {
   char16_t extractFolder[kPathBufferLength] = {};
   char16_t backupFolder[kPathBufferLength] = {};
   char16_t installFolder[kPathBufferLength] = {};
-
- private:
-  // Deletes the backup and extraction folders: once the copy is confirmed, or
-  // when the backup never had to go back.
-  void removeFinishedWorkFolders();
-  // The patch's outcome is a success that could not be recorded.
-  bool keepPatchFolder = false;
 };

@@ -115,7 +115,9 @@ bool putBackOneByOne(const std::u16string& backedUp, const std::u16string& insta
     const std::u16string target = installed + name;
     if (kindOf(source) != EntryKind::Folder) {
       // A file that holds the backup's bytes was never written: it may lie where this user cannot write.
-      if (kindOf(target) != EntryKind::File || !sameContent(source, target)) {
+      if (kindOf(target) == EntryKind::File && sameContent(source, target)) {
+        platform::matchTimesAndPermissions(source.c_str(), target.c_str());
+      } else {
         whole = platform::copyFile(source.c_str(), target.c_str()) && whole;
       }
       return;
@@ -144,7 +146,12 @@ bool putBackEntry(const Trees& trees, const std::u16string& entry) {
   const std::u16string target = trees.installed + entry;
   const EntryKind backedUp = kindOf(source);
   const EntryKind there = kindOf(target);
-  if (backedUp == EntryKind::File && there == EntryKind::File && sameContent(source, target)) return true;
+  if (backedUp == EntryKind::File && there == EntryKind::File && sameContent(source, target)) {
+    // Its bytes are the backup's; its time may be the patch's. Where that
+    // cannot be put back (another owner's file), the bytes still are.
+    platform::matchTimesAndPermissions(source.c_str(), target.c_str());
+    return true;
+  }
   const size_t separator = entry.find_last_of(u'\\');
   const std::u16string folder =
       trees.installed + (separator == std::u16string::npos ? u"" : entry.substr(0, separator + 1));
@@ -163,7 +170,8 @@ bool putBackEntry(const Trees& trees, const std::u16string& entry) {
 }  // namespace
 
 bool rollBackPatch(const char16_t* extractFolder, const char16_t* backupFolder, const char16_t* installFolder) {
-  if (platform::entryKind(installFolder) != EntryKind::Folder) return false;
+  // The installation folder may itself be a junction or link; nothing in it is followed.
+  if (platform::reachedKind(installFolder) != EntryKind::Folder) return false;
   const Trees trees{asFolder(extractFolder), asFolder(backupFolder), asFolder(installFolder)};
   bool whole = removeLeftoverPartials(trees.backedUp, trees.backedUp, trees.installed);
   if (platform::entryKind(extractFolder) != EntryKind::Folder) {

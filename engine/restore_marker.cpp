@@ -82,7 +82,8 @@ bool installationStands() {
       !appendModuleFolderPath(folder, u"")) {
     return false;
   }
-  return platform::entryKind(folder) == EntryKind::Folder &&
+  // The folder may itself be a junction or link: the user chose where the installation lives.
+  return platform::reachedKind(folder) == EntryKind::Folder &&
          (platform::entryKind(updater) == EntryKind::File || platform::entryKind(parked) == EntryKind::File);
 }
 
@@ -91,13 +92,22 @@ void settleMarkerAfterRecord(MarkerState before, bool recorded) {
   if (recorded && before == MarkerState::Confirmed) removeRestoreMarker();
 }
 
-void dropSupersededPatch() {
-  // Without a marker of its own, the work folders are no business of a full install.
+bool clearMarkerBeforeFullInstall(bool& removedOwn) {
+  removedOwn = false;
   const RestoreMarker marker = readRestoreMarker();
-  const bool patchPending = marker.state == MarkerState::Restore || marker.state == MarkerState::Confirmed;
-  if (patchPending && ownerOf(marker) == MarkerOwner::ThisInstallation && removeBackupAndExtraction()) {
-    removeRestoreMarker();
+  switch (marker.state) {
+    case MarkerState::None:
+    case MarkerState::Corrupt:  // no run ever restores from it
+      return true;
+    case MarkerState::Unreadable:
+      return false;
+    case MarkerState::Restore:
+    case MarkerState::Confirmed:
+      break;
   }
+  if (ownerOf(marker) != MarkerOwner::ThisInstallation) return true;
+  removedOwn = removeRestoreMarker();
+  return removedOwn;
 }
 
 bool CAutoUpdateBase::settleEarlierRun() {
@@ -113,7 +123,7 @@ bool CAutoUpdateBase::settleEarlierRun() {
       return false;
     case MarkerState::Corrupt:
       // No run could ever finish it; the next patch run clears the work folders.
-      return removeCorruptMarker();
+      return removeRestoreMarker();
     case MarkerState::Restore:
     case MarkerState::Confirmed:
       break;
@@ -122,8 +132,9 @@ bool CAutoUpdateBase::settleEarlierRun() {
     case MarkerOwner::ThisInstallation:
       return marker.state == MarkerState::Restore ? finishInterruptedPatch() : recordConfirmedPatch();
     case MarkerOwner::GoneInstallation:
-      // Nothing is left to put back where it came from.
-      return removeBackupAndExtraction() && removeRestoreMarker();
+      // Nothing is left to put back where it came from. The marker goes first:
+      // one that stands always speaks for a whole backup.
+      return removeRestoreMarker() && removeBackupAndExtraction();
     case MarkerOwner::AnotherInstallation:
     case MarkerOwner::Unknown:
       break;
@@ -152,7 +163,11 @@ bool CAutoUpdateBase::finishInterruptedPatch() {
   moveLockedFilesAside();
   const bool whole = installationStands() && rollBackPatch(extract, backup, install);
   restoreLockedFiles();
-  return whole && removeRestoreMarker();
+  if (!whole || !removeRestoreMarker()) return false;
+  // Put back, the backup is needed no more; what a failed delete leaves of it,
+  // without a marker, the next patch run clears.
+  removeBackupAndExtraction();
+  return true;
 }
 
 bool CAutoUpdateBase::recordConfirmedPatch() {

@@ -32,15 +32,12 @@ struct RestoreMarker {
 // one that stands.
 bool placeRestoreMarker(MarkerState state);
 RestoreMarker readRestoreMarker();
-// Removes whatever stands under the marker's name, read-only or a folder too.
-// True when nothing stands there afterwards.
+// Removes whatever stands under the marker's name, the entry itself, never
+// what a link there points to (removeOwnEntry). True when nothing stands there
+// afterwards.
 bool removeRestoreMarker();
-// The same for a marker whose content no build writes: what stands there may
-// be anything, a host's link under Wine too, so a file of the updater's own
-// takes its place before anything is deleted.
-bool removeCorruptMarker();
-// Removes what a run that died while placing the marker left under the
-// passing name, and a link that stands under the marker's own name.
+// Removes what a run that died while placing or removing the marker left
+// under its passing names, and a link that stands under the marker's own name.
 void removeStrayMarkers();
 
 // ---- what runs decide from it
@@ -67,7 +64,11 @@ bool installationStands();
 // on record needs its marker no more.
 void settleMarkerAfterRecord(MarkerState before, bool recorded);
 
-// After a full install ran its installer: this installation's marker, backup
-// and extraction folder are superseded by it, so that no later patch run puts
-// that old backup over the fresh install. Another installation's are left alone.
-void dropSupersededPatch();
+// Before a full installer may run: this installation's marker goes, so that
+// no later run puts the backup it speaks for over what the installer writes.
+// True when the installer may run: no marker of this installation stands, nor
+// one that cannot be read (it may be this installation's). Another
+// installation's, or one whose owner cannot be told, is left alone.
+// removedOwn tells whether this installation's marker went, and with it the
+// need of its backup and extraction folder.
+bool clearMarkerBeforeFullInstall(bool& removedOwn);

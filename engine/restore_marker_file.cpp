@@ -4,6 +4,7 @@
 #include "engine/paths.h"
 #include "engine/restore_marker.h"
 #include "engine/tree_operations.h"
+#include "engine/work_folders.h"
 #include "engine/work_names.h"
 #include "platform/platform.h"
 
@@ -69,23 +70,6 @@ MarkerState stateOf(const std::string& bytes, std::u16string& updaterPath) {
   return MarkerState::Corrupt;
 }
 
-// Puts a file of the updater's own in place of what stands under the marker's
-// name, so that only that file is ever deleted: Wine deletes what a host's
-// link there points to. Its one byte is no marker either, should the run die
-// before deleting it. Where the replacement is refused (a read-only marker on
-// Windows), the entry stays for deleteOwnFile, which clears that.
-bool replaceWithOwnFile(const char16_t* path) {
-  char16_t passing[kPathBufferLength] = {};
-  if (!markerPath(passing, kPassingMarkerName)) return false;
-  platform::File file = platform::File::createNew(passing);
-  uint32_t written = 0;
-  const bool made = file.isOpen() && file.write("?", 1, written) && written == 1;
-  file.close();
-  if (made && platform::moveIntoPlace(passing, path)) return true;
-  platform::deleteFile(passing);
-  return platform::entryKind(path) == platform::EntryKind::File;
-}
-
 }  // namespace
 
 bool placeRestoreMarker(MarkerState state) {
@@ -143,41 +127,23 @@ RestoreMarker readRestoreMarker() {
 
 bool removeRestoreMarker() {
   char16_t path[kPathBufferLength] = {};
-  if (!markerPath(path)) return false;
-  switch (platform::entryKind(path)) {
-    case platform::EntryKind::None:
-      return true;
-    case platform::EntryKind::Unknown:
-      return false;
-    case platform::EntryKind::Folder:
-      // Nothing of the user's is ever under the marker's name.
-      if (std::char_traits<char16_t>::length(path) > kShellPathMaxLength || !deletePath(path)) return false;
-      break;
-    case platform::EntryKind::File:
-    case platform::EntryKind::Link:
-      if (!platform::deleteOwnFile(path)) return false;
-      break;
-  }
-  return platform::entryKind(path) == platform::EntryKind::None;
-}
-
-bool removeCorruptMarker() {
-  char16_t path[kPathBufferLength] = {};
-  if (!markerPath(path)) return false;
-  const platform::EntryKind kind = platform::entryKind(path);
-  if ((kind == platform::EntryKind::File || kind == platform::EntryKind::Link) && !replaceWithOwnFile(path)) {
-    return false;
-  }
-  return removeRestoreMarker();
+  return markerPath(path) && removeOwnEntry(path);
 }
 
 void removeStrayMarkers() {
   char16_t passing[kPathBufferLength] = {};
-  if (markerPath(passing, kPassingMarkerName) && platform::entryKind(passing) != platform::EntryKind::None) {
-    platform::deleteOwnFile(passing);
+  char16_t givingWay[kPathBufferLength] = {};
+  char16_t path[kPathBufferLength] = {};
+  if (!markerPath(passing, kPassingMarkerName) || !markerPath(givingWay, kGivingWayName) || !markerPath(path)) return;
+  // What a killed removal left under the giving-way name goes by way of the passing name.
+  const platform::EntryKind leftover = platform::entryKind(givingWay);
+  if (leftover == platform::EntryKind::File) {
+    platform::moveIntoPlace(givingWay, passing);
+  } else if (leftover != platform::EntryKind::None) {
+    removeOwnEntry(givingWay);
   }
+  removeOwnEntry(passing);
   // The marker is only ever a file renamed into place: a link there is no
   // marker of ours, and is never read through.
-  char16_t path[kPathBufferLength] = {};
-  if (markerPath(path) && platform::entryKind(path) == platform::EntryKind::Link) platform::deleteOwnFile(path);
+  if (platform::entryKind(path) == platform::EntryKind::Link) removeOwnEntry(path);
 }

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr char16_t kLeavingSuffix[] = u".delete";
+using platform::EntryKind;
 
 // Copies a path into a shell buffer; false when it does not fit there.
 bool shellPath(const std::u16string& path, char16_t (&buffer)[kPathBufferLength]) {
@@ -19,42 +19,96 @@ bool shellPath(const std::u16string& path, char16_t (&buffer)[kPathBufferLength]
   return true;
 }
 
-// True when nothing stands under the path afterwards.
-bool removeWholly(char16_t* path) {
-  const platform::EntryKind kind = platform::entryKind(path);
-  if (kind == platform::EntryKind::None) return true;
-  return kind != platform::EntryKind::Unknown && deletePath(path) &&
-         platform::entryKind(path) == platform::EntryKind::None;
+std::u16string withoutEndingSeparator(const char16_t* path) {
+  std::u16string text = path;
+  while (!text.empty() && (text.back() == u'\\' || text.back() == u'/')) text.pop_back();
+  return text;
 }
 
-std::u16string withoutEndingSeparator(const char16_t* folder) {
-  std::u16string path = folder;
-  while (!path.empty() && (path.back() == u'\\' || path.back() == u'/')) path.pop_back();
-  return path;
+// The name beside path under which a file of the updater's own is made before
+// it replaces what stands there.
+std::u16string givingWayPathBeside(const std::u16string& path) {
+  const size_t separator = path.find_last_of(u'\\');
+  return (separator == std::u16string::npos ? u"" : path.substr(0, separator + 1)) + kGivingWayName;
 }
 
-bool removeClientDataFolder(const char16_t* name) {
+// Puts a file of the updater's own in place of the file under path, so that
+// only that file is ever deleted: Wine shows a host's link to a file as a
+// plain file, and deletes what it points to. Whatever a killed run left under
+// the giving-way name takes path's place first, and goes with it. Its one byte
+// is no marker either, should the run die before deleting it. Where the
+// replacement is refused (a read-only file on Windows), the entry stays for
+// deleteOwnFile, which clears that.
+bool giveWayToOwnFile(const std::u16string& path) {
+  const std::u16string ownFile = givingWayPathBeside(path);
+  switch (platform::entryKind(ownFile.c_str())) {
+    case EntryKind::None:
+      break;
+    case EntryKind::File:
+      if (!platform::moveIntoPlace(ownFile.c_str(), path.c_str())) return false;
+      break;
+    case EntryKind::Link:
+    case EntryKind::Folder:
+      if (!removeOwnEntry(ownFile.c_str())) return false;
+      break;
+    case EntryKind::Unknown:
+      return false;
+  }
+  platform::File file = platform::File::createNew(ownFile.c_str());
+  uint32_t written = 0;
+  const bool made = file.isOpen() && file.write("?", 1, written) && written == 1;
+  file.close();
+  if (made && platform::moveIntoPlace(ownFile.c_str(), path.c_str())) return true;
+  if (made) platform::deleteFile(ownFile.c_str());
+  return platform::entryKind(path.c_str()) == EntryKind::File;
+}
+
+bool removeClientDataFolder(const std::u16string& name) {
   char16_t path[kPathBufferLength] = {};
-  return appendClientDataPath(path, name) && std::char_traits<char16_t>::length(path) <= kShellPathMaxLength &&
-         removeWholly(path);
+  return appendClientDataPath(path, name.c_str()) && removeOwnEntry(path);
 }
 
 }  // namespace
+
+bool removeOwnEntry(const char16_t* path) {
+  char16_t shellForm[kPathBufferLength] = {};
+  const std::u16string text = withoutEndingSeparator(path);
+  switch (platform::entryKind(text.c_str())) {
+    case EntryKind::None:
+      return true;
+    case EntryKind::Unknown:
+      return false;
+    case EntryKind::Link:
+      // The link itself, a junction too: never what it points to.
+      if (!platform::deleteOwnFile(text.c_str())) return false;
+      break;
+    case EntryKind::File:
+      if (!giveWayToOwnFile(text) || !platform::deleteOwnFile(text.c_str())) return false;
+      break;
+    case EntryKind::Folder:
+      if (!shellPath(text, shellForm) || !deletePath(shellForm)) return false;
+      break;
+  }
+  return platform::entryKind(text.c_str()) == EntryKind::None;
+}
 
 bool removeAsOneStep(const char16_t* folder) {
   const std::u16string path = withoutEndingSeparator(folder);
   char16_t from[kPathBufferLength] = {};
   char16_t leaving[kPathBufferLength] = {};
   if (!shellPath(path, from) || !shellPath(path + kLeavingSuffix, leaving)) return false;
-  const platform::EntryKind kind = platform::entryKind(from);
-  if (kind == platform::EntryKind::Unknown) return false;
-  if (kind != platform::EntryKind::None && !(removeWholly(leaving) && renamePath(from, leaving))) return false;
-  return removeWholly(leaving);
+  const EntryKind kind = platform::entryKind(from);
+  if (kind == EntryKind::Unknown) return false;
+  if (kind != EntryKind::None && !(removeOwnEntry(leaving) && renamePath(from, leaving))) return false;
+  return removeOwnEntry(leaving);
 }
 
 void removeLeavingFolders() {
-  removeClientDataFolder(kLeavingPatchFolderName);
-  removeClientDataFolder(kLeavingExtractFolderName);
+  char16_t patchFolderName[128] = {};
+  if (narrowToWide(kPatchFolderName, patchFolderName, 128)) {
+    removeClientDataFolder(std::u16string(patchFolderName) + kLeavingSuffix);
+  }
+  removeClientDataFolder(std::u16string(kExtractFolderName) + kLeavingSuffix);
 }
 
 bool removeBackupAndExtraction() {

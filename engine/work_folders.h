@@ -1,10 +1,18 @@
-// Removing the patch run's work folders in the client data folder.
+// Removing the updater's own entries in the client data folder: its work
+// folders, their names on the way out, the restore marker and its passing names.
 #pragma once
 
-// Deletes the folder as one step: renamed to its name with ".delete" first, so
-// that a run that dies half-way leaves nothing under the folder's own name,
-// only a leftover that removeLeavingFolders deletes. True when nothing stands
-// under either name afterwards.
+// Removes what stands under one of the updater's own names, the entry itself:
+// a link or junction goes as a link, a file only once a file of the updater's
+// own has taken its place (kGivingWayName beside it), a folder with all it
+// holds. Nothing is ever deleted through a link. True when nothing stands
+// there afterwards; false also when what stands there cannot be told.
+bool removeOwnEntry(const char16_t* path);
+
+// Deletes the folder as one step: renamed to its name with kLeavingSuffix
+// first, so that a run that dies half-way leaves nothing under the folder's own
+// name, only a leftover that removeLeavingFolders deletes. True when nothing
+// stands under either name afterwards.
 bool removeAsOneStep(const char16_t* folder);
 
 // Deletes what a run that died in removeAsOneStep left of the patch and the

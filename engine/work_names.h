@@ -24,11 +24,14 @@ constexpr std::u16string_view kInstallationWorkNames[] = {kParkedExecutableName,
 constexpr char kPatchFolderName[] = "downsmallversion";  // ANSI text: converted before use
 constexpr char16_t kExtractFolderName[] = u"decpressupdatefile";
 constexpr char16_t kBackupFolderName[] = u"baksrcfile";
-// A folder's name on its way out: whatever stands under it is deleted, never
-// applied or read as a list of what a patch wrote.
-constexpr char16_t kLeavingPatchFolderName[] = u"downsmallversion.delete";
-constexpr char16_t kLeavingExtractFolderName[] = u"decpressupdatefile.delete";
+// Behind a folder's name on its way out (the patch and the extraction folder):
+// whatever stands under such a name is deleted, never applied or read as a
+// list of what a patch wrote.
+constexpr char16_t kLeavingSuffix[] = u".delete";
 // The marker of a patch run that may have to be finished, and its passing name
 // while it is written.
 constexpr char16_t kRestoreMarkerName[] = u"baksrcfile.restore";
 constexpr char16_t kPassingMarkerName[] = u"baksrcfile.restore.new";
+// A file of the updater's own that takes the place of a file under one of
+// these names before that is deleted.
+constexpr char16_t kGivingWayName[] = u"baksrcfile.gone";
