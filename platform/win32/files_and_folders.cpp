@@ -35,18 +35,43 @@ bool onMissingDrive(const char16_t* path) {
   return GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR;
 }
 
+// After a failed query: nothing stands there, or that cannot be told.
+EntryKind afterFailure(const char16_t* path) {
+  const DWORD error = GetLastError();
+  const bool notFound = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  return notFound && !onMissingDrive(path) ? EntryKind::None : EntryKind::Unknown;
+}
+
+EntryKind byFolderBit(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Folder : EntryKind::File;
+}
+
 }  // namespace
 
 EntryKind entryKind(const char16_t* path) {
   const DWORD attributes = GetFileAttributesW(win32::wide(path));
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = GetLastError();
-    const bool notFound = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    return notFound && !onMissingDrive(path) ? EntryKind::None : EntryKind::Unknown;
-  }
+  if (attributes == INVALID_FILE_ATTRIBUTES) return afterFailure(path);
   // Symbolic links and junctions alike; never looked through.
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::Link;
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Folder : EntryKind::File;
+  return byFolderBit(attributes);
+}
+
+// The attributes of a link are its own; opening it without
+// FILE_FLAG_OPEN_REPARSE_POINT reaches its target, whose attributes tell.
+EntryKind reachedKind(const char16_t* path) {
+  const DWORD attributes = GetFileAttributesW(win32::wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return afterFailure(path);
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return byFolderBit(attributes);
+  HANDLE target =
+      CreateFileW(win32::wide(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (target == INVALID_HANDLE_VALUE) return afterFailure(path);
+  BY_HANDLE_FILE_INFORMATION information{};
+  const bool read = GetFileInformationByHandle(target, &information) != FALSE;
+  const DWORD error = GetLastError();
+  CloseHandle(target);
+  SetLastError(error);
+  return read ? byFolderBit(information.dwFileAttributes) : afterFailure(path);
 }
 
 void win32::removeEntryItself(const wchar_t* name) {

@@ -1,5 +1,5 @@
-// Running processes: the tool-help snapshot, ending a process, and running a
-// program to its end.
+// Running processes: the tool-help snapshot, ending a process, and a program
+// started held, then run to its end.
 #include <windows.h>
 // tlhelp32.h needs windows.h first.
 #include <tlhelp32.h>
@@ -54,18 +54,72 @@ bool terminateProcessById(uint32_t processId, uint32_t exitCode) {
   return ended;
 }
 
-bool runProgramAndWait(const char16_t* programPath) {
+struct HeldProgram::State {
+  HANDLE process = nullptr;
+  HANDLE thread = nullptr;
+  HANDLE job = nullptr;  // null when none could be made or joined: the program is held all the same
+};
+
+namespace {
+
+bool setJobLimits(HANDLE job, DWORD limitFlags) {
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = limitFlags;
+  return SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) != FALSE;
+}
+
+// Should the updater die while holding the program, closing its last handle
+// to the job kills the program before it has run a single instruction.
+HANDLE jobThatKillsOnClose(HANDLE process) {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (job == nullptr) return nullptr;
+  if (setJobLimits(job, JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE) && AssignProcessToJobObject(job, process)) return job;
+  CloseHandle(job);
+  return nullptr;
+}
+
+void closeAndClear(HANDLE& handle) {
+  if (handle != nullptr) CloseHandle(handle);
+  handle = nullptr;
+}
+
+}  // namespace
+
+HeldProgram::HeldProgram(const char16_t* programPath) : state_(std::make_unique<State>()) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
-  if (!CreateProcessW(win32::wide(programPath), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &started)) {
-    return false;
+  if (!CreateProcessW(win32::wide(programPath), nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                      &startup, &started)) {
+    return;
   }
-  WaitForSingleObject(started.hProcess, INFINITE);
-  CloseHandle(started.hThread);
-  CloseHandle(started.hProcess);
-  return true;
+  state_->process = started.hProcess;
+  state_->thread = started.hThread;
+  state_->job = jobThatKillsOnClose(started.hProcess);
+}
+
+HeldProgram::~HeldProgram() {
+  if (state_->process != nullptr) TerminateProcess(state_->process, 1);
+  closeAndClear(state_->thread);
+  closeAndClear(state_->process);
+  closeAndClear(state_->job);
+}
+
+bool HeldProgram::started() const { return state_->process != nullptr; }
+
+bool HeldProgram::runAndWait() {
+  if (state_->process == nullptr) return false;
+  // An installer commonly ends the program that started it; it must not take
+  // itself down with the job when it does.
+  if (state_->job != nullptr) setJobLimits(state_->job, 0);
+  const bool resumed = ResumeThread(state_->thread) != static_cast<DWORD>(-1);
+  if (resumed) WaitForSingleObject(state_->process, INFINITE);
+  // One that could not be let go is ended as one never let run would be.
+  if (!resumed) TerminateProcess(state_->process, 1);
+  closeAndClear(state_->thread);
+  closeAndClear(state_->process);
+  closeAndClear(state_->job);
+  return resumed;
 }
 
 }  // namespace platform

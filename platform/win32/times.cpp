@@ -1,4 +1,4 @@
-// File times: DOS stamps, calendar fields and UTC seconds.
+// File times: DOS stamps, calendar fields, UTC seconds, and one file's time given to another.
 #include <ctime>
 
 #include "platform/common/calendar_fields.h"
@@ -40,6 +40,25 @@ bool utcSecondsToSystemTime(int64_t seconds, SystemTime& systemTime) {
   if (_gmtime64_s(&fields, &time) != 0) return false;
   systemTime = systemTimeFromCalendar(fields);
   return true;
+}
+
+// Windows has no permission bits; a program runs by its name.
+bool matchTimesAndPermissions(const char16_t* source, const char16_t* target) {
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE from = CreateFileW(win32::wide(source), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (from == INVALID_HANDLE_VALUE) return false;
+  FILETIME wanted{};
+  const bool read = GetFileTime(from, nullptr, nullptr, &wanted) != FALSE;
+  CloseHandle(from);
+  if (!read) return false;
+  HANDLE to = CreateFileW(win32::wide(target), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, share, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+  if (to == INVALID_HANDLE_VALUE) return false;
+  FILETIME current{};
+  bool matched = GetFileTime(to, nullptr, nullptr, &current) != FALSE;
+  if (matched && CompareFileTime(&current, &wanted) != 0) matched = SetFileTime(to, nullptr, nullptr, &wanted) != FALSE;
+  CloseHandle(to);
+  return matched;
 }
 
 }  // namespace platform
