@@ -117,20 +117,53 @@ TEST_F(WinePatch, FailedPatchLeavesTheInstallationAndRestoresTheBackupVersion) {
   }
 }
 
-// Wine follows a link of the host in every file call but a create of a new
-// file and the target of a rename, so a link planted where the restore marker
-// goes is never written through, nor deleted through: the marker is created
-// new and renamed into place, and a marker that cannot be read stops the run.
-TEST_F(WinePatch, ALinkWhereTheMarkerGoesIsNeverWrittenThrough) {
-  const fs::path victim = clientDataFolder().parent_path() / "victim.txt";
-  writeFile(victim, "the user's own");
-  fs::create_symlink(victim, clientDataFolder() / "baksrcfile.restore");
-  makeZip(patchFolder() / "client_sp1.zip", {{"readme.txt", "readme from sp1"}});
+// Wine follows a link of the host in nearly every file call: its shell delete
+// empties a linked folder, and it shows a link to a file as that file, whose
+// DeleteFileW deletes the target. A link under any name of the updater's own
+// in the client data folder is removed itself or left standing; what it points
+// to, outside, never changes. Each row is one run, a patch ("N") or a full
+// install ("Y"), beside one link.
+TEST_F(WinePatch, ALinkUnderAnOwnNameNeverReachesWhatItPointsTo) {
+  const fs::path elsewhere = roamingFolder() / "elsewhere";
+  const char* const names[] = {"baksrcfile",
+                               "decpressupdatefile",
+                               "downsmallversion",
+                               "decpressupdatefile.delete",
+                               "downsmallversion.delete",
+                               "baksrcfile.restore",
+                               "baksrcfile.restore.new",
+                               "baksrcfile.gone"};
+  for (const std::string name : names) {
+    for (const std::string target : {"folder", "empty folder", "file.txt", "empty.txt"}) {
+      for (const std::string argument : {"N", "Y"}) {
+        SCOPED_TRACE(name + " -> " + target + ", run " + argument);
+        freshInstallation();
+        fs::remove_all(elsewhere);
+        fs::create_directories(elsewhere / "folder");
+        writeFile(elsewhere / "folder" / "kept.txt", "the user's own");
+        fs::create_directories(elsewhere / "empty folder");
+        writeFile(elsewhere / "file.txt", "the user's own");
+        writeFile(elsewhere / "empty.txt", "");
+        if (fs::is_directory(elsewhere / target)) {
+          fs::create_directory_symlink(elsewhere / target, clientDataFolder() / name);
+        } else {
+          fs::create_symlink(elsewhere / target, clientDataFolder() / name);
+        }
+        const fs::path record = clientDataFolder() / "installer_record.txt";
+        if (argument == "Y") {
+          fs::create_directories(clientDataFolder() / "downupdatefile");
+          fs::copy_file(testProgram("installer_probe.exe"), clientDataFolder() / "downupdatefile" / "QuilletSetup.exe");
+        } else if (name != "downsmallversion") {
+          makeZip(patchFolder() / "client_sp1.zip", {{"readme.txt", "readme from sp1"}});
+        }
+        const auto before = testing_support::snapshotTree(elsewhere);
 
-  const auto run = runUpdater("N");
-  ASSERT_TRUE(run.exited);
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(readFile(victim), "the user's own");
+        const auto run = runUpdater(argument, {"VELMI_PROBE_RECORD=" + windowsPath(record), "VELMI_PROBE_PAUSE_MS=0"});
+        EXPECT_TRUE(run.exited && run.exitCode == 0);
+        EXPECT_EQ(testing_support::describeTreeDifference(before, testing_support::snapshotTree(elsewhere)), "");
+      }
+    }
+  }
 }
 
 // What a run killed during its copy over the installation leaves: a whole
