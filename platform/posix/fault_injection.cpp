@@ -4,6 +4,8 @@
 //   VELMI_FAULT_ERROR=enospc|eacces   how it fails (enospc when unset);
 //                    kill|stop        or the process ends there (SIGKILL), or stops (SIGSTOP) until continued
 //   VELMI_FAULT_COUNT_FILE=path  receives the number of counted operations at exit
+//   VELMI_FAULT_HOLD=path        every write, replacement or deletion of that file fails with EACCES,
+//                                as on Windows while another process holds it open
 #include "platform/posix/fault_injection.h"
 
 #ifdef VELMI_FAULT_INJECTION
@@ -29,6 +31,7 @@ class FaultPlan {
     if (error != nullptr && std::strcmp(error, "kill") == 0) signal_ = SIGKILL;
     if (error != nullptr && std::strcmp(error, "stop") == 0) signal_ = SIGSTOP;
     if (const char* file = std::getenv("VELMI_FAULT_COUNT_FILE")) countFile_ = file;
+    if (const char* held = std::getenv("VELMI_FAULT_HOLD")) held_ = held;
   }
 
   // Written when the process ends normally; a crash leaves no count behind.
@@ -40,31 +43,38 @@ class FaultPlan {
     }
   }
 
-  bool next(int& error) {
-    if (++count_ != failAt_) return false;
+  bool next(int& error, const std::string& path) {
+    if (++count_ != failAt_) return heldFile(error, path);
     // As a power loss or a user ending the process would: no clean-up of any kind.
     if (signal_ == SIGKILL) kill(getpid(), SIGKILL);
     if (signal_ == SIGSTOP) {
       kill(getpid(), SIGSTOP);
-      return false;
+      return heldFile(error, path);
     }
     error = error_;
     return true;
   }
 
  private:
+  bool heldFile(int& error, const std::string& path) const {
+    if (held_.empty() || path != held_) return false;
+    error = EACCES;
+    return true;
+  }
+
   long failAt_ = 0;
   long count_ = 0;
   int error_ = ENOSPC;
   int signal_ = 0;
   std::string countFile_;
+  std::string held_;
 };
 
 FaultPlan plan;
 
 }  // namespace
 
-bool injectedFault(FaultSite, int& error) { return plan.next(error); }
+bool injectedFault(FaultSite, int& error, const std::string& path) { return plan.next(error, path); }
 
 }  // namespace platform::posix
 

@@ -41,7 +41,7 @@ bool copyFile(const char16_t* from, const char16_t* to) {
 bool moveIntoPlace(const char16_t* from, const char16_t* to) {
   if (from == nullptr || to == nullptr || from[0] == 0 || to[0] == 0) return false;
   const std::string target = posix::systemPath(to);
-  if (isFolder(target) || posix::injectedFault(posix::FaultSite::Rename, errno)) return false;
+  if (isFolder(target) || posix::injectedFault(posix::FaultSite::Rename, errno, target)) return false;
   return std::rename(posix::systemPath(from).c_str(), target.c_str()) == 0;
 }
 

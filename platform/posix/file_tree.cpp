@@ -145,7 +145,7 @@ std::string folderOf(const std::string& path) {
 }  // namespace
 
 int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const std::string& path) {
-  if (injectedFault(FaultSite::CopyFile, errno)) return errorFromErrno();
+  if (injectedFault(FaultSite::CopyFile, errno, path)) return errorFromErrno();
   const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return errorFromErrno();
   // A new file is created exclusively, never through a link. Its bits come
@@ -208,7 +208,7 @@ int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const 
   close(in);
   if (partial.empty()) return result;
   // The fault hook sits just before: an end there leaves the whole copy under the passing name.
-  if (result == kErrorNone && (injectedFault(FaultSite::Rename, errno) || rename(partial.c_str(), path.c_str()) != 0)) {
+  if (result == kErrorNone && (injectedFault(FaultSite::Rename, errno, path) || rename(partial.c_str(), path.c_str()) != 0)) {
     result = errorFromErrno();
   }
   if (result != kErrorNone) unlink(partial.c_str());
@@ -222,7 +222,7 @@ int copyLink(const std::string& source, const struct stat& sourceInfo, const std
   ssize_t length = readlink(source.c_str(), destination.data(), destination.size());
   if (length < 0) return errorFromErrno();
   destination.resize(static_cast<size_t>(length));
-  if (injectedFault(FaultSite::CopyFile, errno)) return errorFromErrno();
+  if (injectedFault(FaultSite::CopyFile, errno, target)) return errorFromErrno();
   struct stat targetInfo;
   if (lstat(target.c_str(), &targetInfo) == 0) {
     if (S_ISDIR(targetInfo.st_mode)) return kErrorAlreadyExists;
@@ -281,7 +281,7 @@ namespace {
 int removeEntry(const std::string& path, unsigned char type) {
   // A file or link that the listing names goes without a query of its own.
   if (type != DT_UNKNOWN && type != DT_DIR) {
-    if (injectedFault(FaultSite::Delete, errno)) return errorFromErrno();
+    if (injectedFault(FaultSite::Delete, errno, path)) return errorFromErrno();
     return unlink(path.c_str()) == 0 ? kErrorNone : errorFromErrno();
   }
   struct stat info;

@@ -33,7 +33,7 @@ bool deleteFile(const char16_t* path) {
   std::string systemForm = posix::systemPath(path);
   struct stat info;
   if (lstat(systemForm.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
-  if (posix::injectedFault(posix::FaultSite::Delete, errno)) return false;
+  if (posix::injectedFault(posix::FaultSite::Delete, errno, systemForm)) return false;
   return unlink(systemForm.c_str()) == 0;
 }
 

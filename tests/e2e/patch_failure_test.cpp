@@ -53,7 +53,7 @@ TEST(PatchFailure, NothingUsableInThePatchFolder) {
          ASSERT_EQ(replaceBytes(s.patch("b_sp2.zip"), "zz/escaped", "../escaped"), 2);
        }},
       // What stands in the installation is of another kind than the entry:
-      // the copy would write the one over the other.
+      // the copy would write the one over the other, so the patch fails before the copy.
       {"a folder entry where the installation has a file", true,
        [](const PatchSandbox& s) {
          makeZip(s.patch("b_sp2.zip"), {{"sqlite3.dll/", ""}, {"sqlite3.dll/x.txt", "over the library"}});

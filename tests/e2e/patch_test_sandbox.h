@@ -1,6 +1,8 @@
 // A patch run ("N") of the real updater over a seeded installation folder.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -64,10 +66,17 @@ class PatchSandbox {
   }
 
   // A failed run leaves the installation as it was and removes its work folders.
+  // The run fails before its copy: a file it would have changed is still the very same file.
   void expectFailedRunLeavesInstallation() const {
     const TreeSnapshot before = installation();
+    const auto identity = [this] {
+      struct stat info {};
+      return ::stat((install() / "keep.txt").c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    const auto keptFile = identity();
     runPatch();
     EXPECT_EQ(testing_support::describeTreeDifference(before, installation()), "");
+    EXPECT_EQ(identity(), keptFile);
     expectWorkFoldersGone();
   }
 

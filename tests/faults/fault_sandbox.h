@@ -69,6 +69,13 @@ class FaultSandbox : public testing_support::UpdaterSandbox {
   RunResult runPatch(const std::vector<std::string>& faultPlan = {}, rlim_t fileSizeLimit = 0) const {
     return testing_support::runProgram(patchRun(faultPlan, fileSizeLimit));
   }
+
+  // A full install ("Y") with this fault plan.
+  RunResult runFullInstall(const std::vector<std::string>& faultPlan) const {
+    ChildOptions options = patchRun(faultPlan);
+    options.arguments = {"Y"};
+    return testing_support::runProgram(options);
+  }
 };
 
 }  // namespace fault_test

@@ -8,6 +8,8 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -615,6 +617,150 @@ TEST(PatchFaults, AFullDiskLosesNothingAndTheOutcomeIsRecorded) {
     EXPECT_FALSE(fs::exists(sandbox.clientDataFolder() / "baksrcfile"));
   }
 }
+
+// A full install after a patch run killed during its copy, whose restore
+// cannot put back one file (held open elsewhere, as Windows allows): the run
+// goes on to its installer, which writes version 3 of every file but the
+// updater. Killed, or failing, at any file operation of that run, it leaves
+// nothing that makes a later patch run put an older version over what the
+// installer wrote, or delete it; where the installer never ran, that run
+// leaves a whole installation.
+struct FullInstallSlice {
+  const char* held;  // one file the patch changed, or one it added
+  const char* error;
+  int index;
+  int count;
+};
+
+void PrintTo(const FullInstallSlice& slice, std::ostream* out) {
+  *out << slice.held << " " << slice.error << " " << slice.index << "/" << slice.count;
+}
+
+// Where the copy of a clean patch run is half done: the marker stands, the
+// installation is half patched, and both held files are written already.
+long halfCopiedPoint() {
+  static const long point = [] {
+    const long count = cleanRunOperationCount();
+    for (long k = count / 2; k < count; k += count / 100) {
+      FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
+      prepare(sandbox);
+      sandbox.runPatch({"VELMI_FAULT_AT=" + std::to_string(k), "VELMI_FAULT_ERROR=kill"});
+      const TreeSnapshot installed = sandbox.installation();
+      std::string problems;
+      if (fs::exists(sandbox.clientDataFolder() / "baksrcfile.restore") && installed.count("plugins/plugin0.dll") &&
+          installed.at("module0/file0.dat") == patchCase().patched.at("module0/file0.dat") &&
+          judge(installed, problems) == InstallState::Broken) {
+        return k;
+      }
+    }
+    return -1L;
+  }();
+  return point;
+}
+
+// The installer's version of the installation: every file but the updater, version 3.
+const fs::path& version3() {
+  static const fs::path made = [] {
+    const fs::path folder = patchCase().store / "version3";
+    for (const auto& [name, content] : patchCase().patched) {
+      if (content != "<folder>" && name != kExe) putFile(folder / name, name + " version 3\n");
+    }
+    return folder;
+  }();
+  return made;
+}
+
+// "" when all is well; with k 0, the run counts its operations into count.
+std::string fullInstallRun(const FullInstallSlice& slice, long k, long* count = nullptr) {
+  FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
+  prepare(sandbox);
+  sandbox.runPatch({"VELMI_FAULT_AT=" + std::to_string(halfCopiedPoint()), "VELMI_FAULT_ERROR=kill"});
+  const fs::path ran = sandbox.root() / "installer-ran";
+  putFile(sandbox.clientDataFolder() / "downupdatefile" / "QuilletSetup",
+          "#!/bin/sh\ncp -R '" + version3().string() + "/.' '" + sandbox.installFolder().string() + "/'\necho > '" +
+              ran.string() + "'\n");
+  fs::permissions(sandbox.clientDataFolder() / "downupdatefile" / "QuilletSetup", fs::perms::owner_exec,
+                  fs::perm_options::add);
+  const TreeSnapshot outsideBefore = sandbox.outside();
+  const fs::path countFile = sandbox.root() / "count.txt";
+  std::vector<std::string> plan = {"VELMI_FAULT_HOLD=" + (sandbox.installFolder() / slice.held).string()};
+  if (count != nullptr) plan.push_back("VELMI_FAULT_COUNT_FILE=" + countFile.string());
+  plan.push_back("VELMI_FAULT_AT=" + std::to_string(k));
+  plan.push_back("VELMI_FAULT_ERROR=" + std::string(slice.error));
+  const RunResult outcome = sandbox.runFullInstall(plan);
+  // An installer let run goes on after its updater was killed: the test
+  // process took it in, and waits for it before anything else runs.
+  while (waitpid(-1, nullptr, 0) > 0) {
+  }
+  std::string problems = std::string(slice.error) == "kill" && k > 0 ? "" : endOf(outcome);
+  if (count != nullptr) *count = fs::exists(countFile) ? std::stol(readFile(countFile)) : -1;
+
+  // The client took the archives away; a plain patch run follows.
+  fs::remove_all(sandbox.patchFolder());
+  const RunResult next = sandbox.runPatch();
+  problems += endOf(next);
+  const TreeSnapshot after = sandbox.installation();
+  if (fs::exists(ran)) {
+    for (const auto& [name, content] : testing_support::snapshotTree(version3())) {
+      const auto found = after.find(name);
+      if (found == after.end()) {
+        problems += name + " that the installer wrote is gone; ";
+      } else if (found->second != content) {
+        problems += name + " that the installer wrote holds \"" + found->second.substr(0, 30) + "\"; ";
+      }
+    }
+    if (after.count(kExe) == 0) problems += "no updater; ";
+  } else {
+    judge(after, problems);
+  }
+  TreeSnapshot outsideAfter = sandbox.outside();
+  outsideAfter.erase("installer-ran");
+  outsideAfter.erase("count.txt");
+  if (outsideAfter != outsideBefore) problems += "changed outside its folders; ";
+  return problems;
+}
+
+class FullInstallSweep : public ::testing::TestWithParam<FullInstallSlice> {};
+
+TEST_P(FullInstallSweep, NeverUndoneByTheBackupItSuperseded) {
+  const FullInstallSlice slice = GetParam();
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  ASSERT_GT(cleanRunOperationCount(), 0);
+  ASSERT_GT(halfCopiedPoint(), 0) << "no point of a clean run leaves its copy half done";
+  long count = 0;
+  ASSERT_EQ(fullInstallRun(slice, 0, &count), "") << "without a fault";
+  ASSERT_GT(count, 0);
+  const long step = kSanitized ? 16 : 1;
+  std::vector<std::string> found;
+  long swept = 0;
+  const char* only = std::getenv("VELMI_SWEEP_ONLY");
+  for (long k = 1 + slice.index * step; k <= count; k += slice.count * step) {
+    if (only != nullptr && k != std::atol(only)) continue;
+    ++swept;
+    const std::string problems = fullInstallRun(slice, k);
+    if (!problems.empty()) found.push_back("k=" + std::to_string(k) + ": " + problems.substr(0, 400));
+  }
+  std::string report;
+  for (size_t i = 0; i < found.size() && i < 20; ++i) report += found[i] + "\n";
+  EXPECT_TRUE(found.empty()) << found.size() << " of " << swept << " runs went wrong:\n" << report;
+  std::printf("swept %ld of %ld fault points of a full install (%s, %s)\n", swept, count, slice.held, slice.error);
+}
+
+std::vector<FullInstallSlice> fullInstallSlices() {
+  std::vector<FullInstallSlice> all;
+  for (const char* held : {"module0/file0.dat", "plugins/plugin0.dll"}) {
+    for (const char* error : {"kill", "eacces"}) {
+      for (int i = 0; i < 4; ++i) all.push_back({held, error, i, 4});
+    }
+  }
+  return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Slices, FullInstallSweep, ::testing::ValuesIn(fullInstallSlices()),
+                         [](const ::testing::TestParamInfo<FullInstallSlice>& info) {
+                           const std::string held = info.param.held[0] == 'm' ? "changed" : "added";
+                           return held + "_" + info.param.error + "_" + std::to_string(info.param.index);
+                         });
 
 // The sweep, split so that CTest runs the slices side by side: slice s of n
 // takes every n-th fault point from the s-th on.
