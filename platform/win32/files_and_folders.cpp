@@ -74,16 +74,37 @@ EntryKind reachedKind(const char16_t* path) {
   return read ? byFolderBit(information.dwFileAttributes) : afterFailure(path);
 }
 
+namespace {
+
+// Deleted through a handle to the link itself, and only once that handle shows
+// the reparse point: Wine shows a host's link to a folder as one, yet opens
+// and removes what it points to (RemoveDirectoryW takes an empty target).
+void removeLinkItself(const wchar_t* name) {
+  HANDLE link = CreateFileW(name, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (link == INVALID_HANDLE_VALUE) return;
+  FILE_ATTRIBUTE_TAG_INFO opened{};
+  if (GetFileInformationByHandleEx(link, FileAttributeTagInfo, &opened, sizeof opened) &&
+      (opened.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    SetFileInformationByHandle(link, FileDispositionInfo, &disposition, sizeof disposition);
+  }
+  CloseHandle(link);
+}
+
+}  // namespace
+
 void win32::removeEntryItself(const wchar_t* name) {
   const DWORD attributes = GetFileAttributesW(name);
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    if (link) RemoveDirectoryW(name);
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    removeLinkItself(name);
     return;
   }
-  // DeleteFileW refuses a read-only file; a link's own attributes are left alone.
-  if (!link && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return;
+  // DeleteFileW refuses a read-only file.
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     SetFileAttributesW(name, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   }
   DeleteFileW(name);

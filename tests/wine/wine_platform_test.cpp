@@ -15,6 +15,13 @@ TEST(WinePlatform, Win32LayerBehavesAsItsInterfaceSays) {
   fs::remove_all(root);
   fs::create_directories(root);
   fs::copy_file(testProgram("platform_check.exe"), root / "platform_check.exe");
+  fs::copy_file(testProgram("installer_probe.exe"), root / "installer_probe.exe");
+  // Links of the host, to a folder with a file and to an empty one.
+  fs::create_directories(root / "links" / "folder");
+  fs::create_directories(root / "links" / "empty");
+  testing_support::writeFile(root / "links" / "folder" / "kept.txt", "kept");
+  fs::create_directory_symlink(root / "links" / "folder", root / "links" / "to folder");
+  fs::create_directory_symlink(root / "links" / "empty", root / "links" / "to empty");
   const fs::path report = root / "report.txt";
 
   const auto run = runWindowsProgram(root / "platform_check.exe", {windowsPath(root), windowsPath(report)});

@@ -170,6 +170,29 @@ std::string readText(const std::u16string& path) {
   return std::string(buffer, read);
 }
 
+uint64_t lastWrite(const std::u16string& path) {
+  HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  FILETIME time{};
+  GetFileTime(handle, nullptr, nullptr, &time);
+  CloseHandle(handle);
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// Links the host made (see wine_platform_test.cpp): Wine shows one to a folder
+// as a reparse point yet opens what it points to, so it is reached as a folder
+// and never removed, nor is its target, an empty one included.
+void checkHostLinks(const std::u16string& root) {
+  for (const char16_t* name : {u"\\links\\to folder", u"\\links\\to empty"}) {
+    const std::u16string link = root + name;
+    CHECK(platform::entryKind(link.c_str()) == platform::EntryKind::Link);
+    CHECK(platform::reachedKind(link.c_str()) == platform::EntryKind::Folder);
+    CHECK(!platform::deleteOwnFile(link.c_str()));
+  }
+  CHECK(platform::pathExists((root + u"\\links\\folder\\kept.txt").c_str()));
+  CHECK(platform::pathExists((root + u"\\links\\empty").c_str()));
+}
+
 void checkEntriesAndReplacements(const std::u16string& root) {
   const std::u16string folder = root + u"\\replace";
   const std::u16string inUse = folder + u"\\in-use.txt";
@@ -185,6 +208,10 @@ void checkEntriesAndReplacements(const std::u16string& root) {
   char16_t missing = u'D';
   while (missing < u'Z' && (drives & (1u << (missing - u'A'))) != 0) ++missing;
   CHECK(platform::entryKind((std::u16string(1, missing) + u":\\x").c_str()) == platform::EntryKind::Unknown);
+  CHECK(platform::reachedKind(folder.c_str()) == platform::EntryKind::Folder);
+  CHECK(platform::reachedKind(inUse.c_str()) == platform::EntryKind::File);
+  CHECK(platform::reachedKind(copy.c_str()) == platform::EntryKind::None);
+  CHECK(platform::reachedKind((std::u16string(1, missing) + u":\\x").c_str()) == platform::EntryKind::Unknown);
   // The folder a path reaches, whatever its spelling.
   platform::FileIdentity spelled, respelled, ofFile;
   CHECK(platform::readReachedIdentity(folder.c_str(), spelled));
@@ -210,6 +237,14 @@ void checkEntriesAndReplacements(const std::u16string& root) {
   CHECK(platform::readFileStamp(inUse.c_str(), second) && !(first == second));
   CHECK(!platform::readFileStamp((folder + u"\\none").c_str(), second));
 
+  {
+    platform::File file = platform::File::openForReading(parked.c_str());
+    platform::FileTime time{static_cast<uint32_t>(kSampleFileTime), static_cast<uint32_t>(kSampleFileTime >> 32)};
+    CHECK(file.setTimes(nullptr, nullptr, &time));
+  }
+  CHECK(platform::matchTimesAndPermissions(parked.c_str(), copy.c_str()));
+  CHECK(lastWrite(copy) == kSampleFileTime);
+  CHECK(!platform::matchTimesAndPermissions((folder + u"\\none").c_str(), copy.c_str()));
   CHECK(platform::moveIntoPlace(parked.c_str(), inUse.c_str()));
   CHECK(!platform::pathExists(parked.c_str()) && readText(inUse) == "in use");
   CHECK(!platform::removeFolder(folder.c_str()));
@@ -242,7 +277,7 @@ void checkRunLock(const std::u16string& root) {
   CHECK(heldForAnotherThread(root) == 0);
 }
 
-void checkProgramAndProcesses() {
+void checkProgramAndProcesses(const std::u16string& root) {
   char16_t path[512] = {};
   const uint32_t length = platform::getModuleFilePath(path, 512);
   const std::u16string own(path, length);
@@ -267,6 +302,16 @@ void checkProgramAndProcesses() {
   CHECK(!platform::terminateProcessById(0xFFFFFFF0u, 0));
   platform::HeldProgram missing(u"C:\\no such folder\\no such program.exe");
   CHECK(!missing.started() && !missing.runAndWait());
+  // The probe writes a record where its environment says; one never let run writes none.
+  const std::u16string probe = root + u"\\installer_probe.exe";
+  SetEnvironmentVariableW(L"VELMI_PROBE_PAUSE_MS", L"0");
+  SetEnvironmentVariableW(L"VELMI_PROBE_RECORD", reinterpret_cast<const wchar_t*>((root + u"\\held.txt").c_str()));
+  { CHECK(platform::HeldProgram(probe.c_str()).started()); }
+  SetEnvironmentVariableW(L"VELMI_PROBE_RECORD", reinterpret_cast<const wchar_t*>((root + u"\\ran.txt").c_str()));
+  platform::HeldProgram probeLetRun(probe.c_str());
+  CHECK(probeLetRun.started() && probeLetRun.runAndWait());
+  CHECK(readText(root + u"\\ran.txt").rfind("folder=", 0) == 0);
+  CHECK(!platform::pathExists((root + u"\\held.txt").c_str()));
 }
 
 void checkTimes() {
@@ -312,8 +357,9 @@ int wmain(int argc, char16_t* argv[]) {
   checkFilesAndFolders(root);
   checkShellOperations(root);
   checkEntriesAndReplacements(root);
+  checkHostLinks(root);
   checkRunLock(root);
-  checkProgramAndProcesses();
+  checkProgramAndProcesses(root);
   checkTimes();
   checkMappings();
 
