@@ -199,3 +199,58 @@ TEST(FullInstall, StartsItsInstallerWhateverAnEarlierPatchRunLeft) {
     EXPECT_EQ(fs::exists(sandbox.clientDataFolder() / "baksrcfile"), row.backupStays);
   }
 }
+
+// After a patch run that died during its copy, a full install leaves no marker
+// that would have a later patch run put the backup over what its installer
+// wrote; an installer that cannot start leaves the restore to that run.
+TEST(FullInstall, LeavesNoMarkerThatCouldPutTheSupersededBackupBack) {
+  struct Row {
+    const char* what;
+    bool restoreBlocked;  // a file of the backup where the installation now has a folder
+    std::string installer;
+    bool startable;
+    const char* keptAfterwards;  // after the next patch run, which finds no archive
+  };
+  const Row rows[] = {
+      {"an installer that ends the updater once it wrote", true, "echo v3 > kept.txt\nkill -9 $PPID\n", true, "v3\n"},
+      {"an installer that cannot start", true, "not for this system", false, "backed up"},
+      {"a restore that finishes", false, "echo v3 > kept.txt\n", true, "v3\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    UpdaterSandbox sandbox;
+    putFile(sandbox.installFolder() / "sqlite3.dll", "library");
+    putFile(sandbox.clientDataFolder() / "baksrcfile" / "sqlite3.dll", "library");
+    putFile(sandbox.clientDataFolder() / "baksrcfile" / "kept.txt", "backed up");
+    putFile(sandbox.installFolder() / "kept.txt", "patched");
+    if (row.restoreBlocked) {
+      putFile(sandbox.clientDataFolder() / "baksrcfile" / "blocked", "a file");
+      putFile(sandbox.installFolder() / "blocked" / "inside.txt", "in the way");
+    }
+    writeMarker(sandbox, "R" + sandbox.updater().string());
+    const fs::path setup = downloadFolder(sandbox) / "setup";
+    if (row.startable) {
+      writeScript(setup, "cd " + quoted(sandbox.installFolder()) + "\n" + row.installer);
+    } else {
+      putFile(setup, row.installer);
+    }
+    sandbox.run({"Y"});  // one installer ends it
+    const bool restoreWaits = !row.startable;
+    EXPECT_EQ(fs::exists(sandbox.clientDataFolder() / "baksrcfile.restore"), restoreWaits);
+    if (!restoreWaits) {
+      EXPECT_EQ(readFile(sandbox.installFolder() / "kept.txt"), row.keptAfterwards);
+      if (!row.restoreBlocked) {
+        EXPECT_FALSE(fs::exists(sandbox.clientDataFolder() / "baksrcfile"));
+      }
+    } else {
+      EXPECT_TRUE(fs::exists(sandbox.clientDataFolder() / "baksrcfile" / "kept.txt"));
+      fs::remove_all(sandbox.installFolder() / "blocked");  // no longer in the way
+    }
+    EXPECT_FALSE(fs::exists(sandbox.clientDataFolder() / "decpressupdatefile"));
+
+    EXPECT_EQ(sandbox.run({"N"}).exitCode, 0);
+    EXPECT_EQ(readFile(sandbox.installFolder() / "kept.txt"), row.keptAfterwards);
+    EXPECT_FALSE(fs::exists(sandbox.clientDataFolder() / "baksrcfile.restore"));
+    EXPECT_FALSE(fs::exists(sandbox.clientDataFolder() / "baksrcfile"));
+  }
+}

@@ -74,6 +74,15 @@ class PatchRun {
 
   bool patchWasApplied() const { return fs::exists(sandbox_.installFolder() / "patched.txt"); }
 
+  // What a run that died after its whole copy, before the record, leaves: a
+  // confirmed marker of this installation. True while it stands.
+  fs::path confirmedMarker() const { return sandbox_.clientDataFolder() / "baksrcfile.restore"; }
+  void leaveConfirmedMarker() const {
+    std::string bytes;
+    for (char c : "C" + sandbox_.updater().string()) bytes += {c, '\0'};
+    testing_support::writeFile(confirmedMarker(), bytes);
+  }
+
  private:
   UpdaterSandbox sandbox_;
 };
@@ -126,6 +135,27 @@ TEST(VersionRecord, SuccessKeepsTheCurrentVersionAsBackupAndFailurePutsTheBackup
     EXPECT_EQ(run.versions(), row.expected);
     EXPECT_EQ(run.everythingElse(), before);
   }
+}
+
+// A success left to record that a damaged database cannot take is tried once,
+// and the run goes on to its own patch, whose success, unrecorded too, the
+// next run records once the database is whole again.
+TEST(VersionRecord, AConfirmedSuccessThatCannotBeRecordedIsTriedOnceThenDropped) {
+  PatchRun patch;
+  fs::create_directories(patch.database().parent_path());
+  testing_support::writeFile(patch.database(), "not a database, and never made one");
+  patch.leaveConfirmedMarker();
+  patch.givePatch();
+  patch.run();
+  EXPECT_TRUE(patch.patchWasApplied());
+  EXPECT_EQ(testing_support::readFile(patch.database()), "not a database, and never made one");
+  ASSERT_TRUE(fs::exists(patch.confirmedMarker())) << "the run's own success is left to record";
+
+  fs::remove(patch.database());
+  executeSql(patch.database(), std::string(kVersionTable) + "insert into autoupdate values('2.1', '2.0');");
+  patch.run();
+  EXPECT_FALSE(fs::exists(patch.confirmedMarker()));
+  EXPECT_EQ(patch.versions(), (Rows{{"2.1", "2.1"}}));
 }
 
 TEST(VersionRecord, MissingDatabaseIsCreatedEmpty) {

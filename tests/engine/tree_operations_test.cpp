@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <list>
 
@@ -129,7 +130,7 @@ TEST(PatchRollback, TakesNamesLiterallyNeverFollowsLinksAndGoesPastFailures) {
   // As in a real run, the backup lies elsewhere: a relative link copied there leads nowhere.
   const fs::path extract = temp / "client/extract", backup = temp / "client/backup", install = temp / "install";
   const fs::path outside = temp / "outside";
-  for (const char* name : {"*", "new/inner.txt", "keep.txt", "data/settings.ini", "blocked/x"}) {
+  for (const char* name : {"*", "new/inner.txt", "keep.txt", "data/settings.ini", "blocked/x", "same.txt"}) {
     fs::create_directories((extract / name).parent_path());
     writeFile(extract / name, "from the patch");
   }
@@ -149,6 +150,11 @@ TEST(PatchRollback, TakesNamesLiterallyNeverFollowsLinksAndGoesPastFailures) {
   fs::create_symlink("../outside", install / "data");
   // Not in the patch, so the copy never wrote it: it stays as it is.
   writeFile(install / "other.txt", "changed since the backup");
+  // Written by the copy with the bytes it had: only its time is the patch's.
+  writeFile(backup / "same.txt", "same");
+  writeFile(install / "same.txt", "same");
+  const auto backedUpTime = fs::last_write_time(backup / "same.txt") - std::chrono::hours(24);
+  fs::last_write_time(backup / "same.txt", backedUpTime);
   const TreeSnapshot outsideBefore = snapshotTree(outside);
   auto rollBack = [&] {
     return rollBackPatch(widen(extract.string()).c_str(), widen(backup.string()).c_str(),
@@ -167,6 +173,7 @@ TEST(PatchRollback, TakesNamesLiterallyNeverFollowsLinksAndGoesPastFailures) {
     EXPECT_EQ(describeTreeDifference(outsideBefore, snapshotTree(outside)), "");
     EXPECT_FALSE(fs::exists(extract));
     EXPECT_FALSE(fs::exists(temp / "client/extract.delete"));
+    EXPECT_EQ(fs::last_write_time(install / "same.txt"), backedUpTime);
   }
   {
     SCOPED_TRACE("without the extraction folder, everything; a file that cannot go back is passed over, and told");
@@ -174,7 +181,9 @@ TEST(PatchRollback, TakesNamesLiterallyNeverFollowsLinksAndGoesPastFailures) {
     fs::create_directories(install / "blocked");
     writeFile(install / "keep.txt", "from the patch");
     writeFile(install / "other.txt", "from the patch");
+    fs::last_write_time(install / "same.txt", backedUpTime + std::chrono::hours(1));
     EXPECT_FALSE(rollBack());
+    EXPECT_EQ(fs::last_write_time(install / "same.txt"), backedUpTime);
     EXPECT_EQ(readFile(install / "keep.txt"), "kept");
     EXPECT_EQ(readFile(install / "other.txt"), "other");
   }

@@ -61,6 +61,12 @@ TEST(FilesAndFolders, EntryKindsWithoutFollowingLinksIdentitiesThroughThemAndFol
   EXPECT_EQ(platform::entryKind(wide(temp / "file/below").c_str()), platform::EntryKind::None);
   // Any error but "not found" leaves it open what stands there.
   EXPECT_EQ(platform::entryKind(wide(temp / std::string(300, 'n')).c_str()), platform::EntryKind::Unknown);
+  // What a path reaches: through the link, to what it leads to.
+  EXPECT_EQ(platform::reachedKind(wide(temp / "link").c_str()), platform::EntryKind::Folder);
+  EXPECT_EQ(platform::reachedKind(wide(temp / "file").c_str()), platform::EntryKind::File);
+  EXPECT_EQ(platform::reachedKind(wide(temp / "none").c_str()), platform::EntryKind::None);
+  fs::create_directory_symlink("none", temp / "dangling");
+  EXPECT_EQ(platform::reachedKind(wide(temp / "dangling").c_str()), platform::EntryKind::None);
 
   platform::FileIdentity folder, link, file;
   ASSERT_TRUE(platform::readReachedIdentity(wide(temp / "folder").c_str(), folder));
