@@ -131,17 +131,11 @@ bool removeRestoreMarker() {
 }
 
 void removeStrayMarkers() {
+  char16_t folder[kPathBufferLength] = {};
   char16_t passing[kPathBufferLength] = {};
-  char16_t givingWay[kPathBufferLength] = {};
   char16_t path[kPathBufferLength] = {};
-  if (!markerPath(passing, kPassingMarkerName) || !markerPath(givingWay, kGivingWayName) || !markerPath(path)) return;
-  // What a killed removal left under the giving-way name goes by way of the passing name.
-  const platform::EntryKind leftover = platform::entryKind(givingWay);
-  if (leftover == platform::EntryKind::File) {
-    platform::moveIntoPlace(givingWay, passing);
-  } else if (leftover != platform::EntryKind::None) {
-    removeOwnEntry(givingWay);
-  }
+  if (!markerPath(folder, u"") || !markerPath(passing, kPassingMarkerName) || !markerPath(path)) return;
+  removeGivingWayFiles(folder);
   removeOwnEntry(passing);
   // The marker is only ever a file renamed into place: a link there is no
   // marker of ours, and is never read through.

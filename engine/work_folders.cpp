@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/folder_entries.h"
 #include "engine/paths.h"
 #include "engine/tree_operations.h"
 #include "engine/work_names.h"
@@ -25,35 +26,29 @@ std::u16string withoutEndingSeparator(const char16_t* path) {
   return text;
 }
 
-// The name beside path under which a file of the updater's own is made before
-// it replaces what stands there.
-std::u16string givingWayPathBeside(const std::u16string& path) {
+// The names beside path under which a file of the updater's own is made
+// before it replaces what stands there: the first of them where nothing stands.
+std::u16string givingWayPathBeside(const std::u16string& path, int attempt) {
   const size_t separator = path.find_last_of(u'\\');
-  return (separator == std::u16string::npos ? u"" : path.substr(0, separator + 1)) + kGivingWayName;
+  std::u16string name = (separator == std::u16string::npos ? u"" : path.substr(0, separator + 1)) + kGivingWayName;
+  if (attempt > 0) name += std::u16string(u".") + static_cast<char16_t>(u'0' + attempt);
+  return name;
 }
 
 // Puts a file of the updater's own in place of the file under path, so that
 // only that file is ever deleted: Wine shows a host's link to a file as a
-// plain file, and deletes what it points to. Whatever a killed run left under
-// the giving-way name takes path's place first, and goes with it. Its one byte
-// is no marker either, should the run die before deleting it. Where the
-// replacement is refused (a read-only file on Windows), the entry stays for
-// deleteOwnFile, which clears that.
+// plain file, and deletes what it points to. It is made under a free name:
+// what stands under any other name may be such a link, and Wine moves what a
+// link points to. Its one byte is no marker either, should the run die before
+// deleting it. Where the replacement is refused (a read-only file on
+// Windows), the entry stays for deleteOwnFile, which clears that.
 bool giveWayToOwnFile(const std::u16string& path) {
-  const std::u16string ownFile = givingWayPathBeside(path);
-  switch (platform::entryKind(ownFile.c_str())) {
-    case EntryKind::None:
-      break;
-    case EntryKind::File:
-      if (!platform::moveIntoPlace(ownFile.c_str(), path.c_str())) return false;
-      break;
-    case EntryKind::Link:
-    case EntryKind::Folder:
-      if (!removeOwnEntry(ownFile.c_str())) return false;
-      break;
-    case EntryKind::Unknown:
-      return false;
+  std::u16string ownFile;
+  for (int attempt = 0; attempt < kGivingWayNames && ownFile.empty(); ++attempt) {
+    const std::u16string candidate = givingWayPathBeside(path, attempt);
+    if (candidate != path && platform::entryKind(candidate.c_str()) == EntryKind::None) ownFile = candidate;
   }
+  if (ownFile.empty()) return false;
   platform::File file = platform::File::createNew(ownFile.c_str());
   uint32_t written = 0;
   const bool made = file.isOpen() && file.write("?", 1, written) && written == 1;
@@ -99,8 +94,17 @@ bool removeAsOneStep(const char16_t* folder) {
   if (!shellPath(path, from) || !shellPath(path + kLeavingSuffix, leaving)) return false;
   const EntryKind kind = platform::entryKind(from);
   if (kind == EntryKind::Unknown) return false;
-  if (kind != EntryKind::None && !(removeOwnEntry(leaving) && renamePath(from, leaving))) return false;
+  // Only a real folder is renamed: Wine moves what a host's link points to.
+  if (kind != EntryKind::Folder) return removeOwnEntry(from) && removeOwnEntry(leaving);
+  if (!(removeOwnEntry(leaving) && renamePath(from, leaving))) return false;
   return removeOwnEntry(leaving);
+}
+
+void removeGivingWayFiles(const char16_t* folder) {
+  const std::u16string beside = asFolder(folder) + u"x";
+  for (int attempt = 0; attempt < kGivingWayNames; ++attempt) {
+    removeOwnEntry(givingWayPathBeside(beside, attempt).c_str());
+  }
 }
 
 void removeLeavingFolders() {

@@ -4,10 +4,14 @@
 
 // Removes what stands under one of the updater's own names, the entry itself:
 // a link or junction goes as a link, a file only once a file of the updater's
-// own has taken its place (kGivingWayName beside it), a folder with all it
+// own, made beside it under a free giving-way name, has taken its place, a folder with all it
 // holds. Nothing is ever deleted through a link. True when nothing stands
 // there afterwards; false also when what stands there cannot be told.
 bool removeOwnEntry(const char16_t* path);
+
+// Removes the files of the updater's own that a run killed in removeOwnEntry
+// left in the folder under the giving-way names.
+void removeGivingWayFiles(const char16_t* folder);
 
 // Deletes the folder as one step: renamed to its name with kLeavingSuffix
 // first, so that a run that dies half-way leaves nothing under the folder's own

@@ -33,5 +33,7 @@ constexpr char16_t kLeavingSuffix[] = u".delete";
 constexpr char16_t kRestoreMarkerName[] = u"baksrcfile.restore";
 constexpr char16_t kPassingMarkerName[] = u"baksrcfile.restore.new";
 // A file of the updater's own that takes the place of a file under one of
-// these names before that is deleted.
+// these names before that is deleted, made under the first of this name and
+// it followed by ".1" to ".9" where nothing stands.
 constexpr char16_t kGivingWayName[] = u"baksrcfile.gone";
+constexpr int kGivingWayNames = 10;

@@ -126,7 +126,10 @@ bool looksStartable(const std::string& path) {
   char head[4] = {};
   const ssize_t got = read(file, head, sizeof head);
   close(file);
-  return (got >= 2 && head[0] == '#' && head[1] == '!') || (got == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0);
+  return (got >= 2 && head[0] == '#' && head[1] == '!') || (got == 4 && std::memcmp(head,
+                                                                                    "\x7f"
+                                                                                    "ELF",
+                                                                                    4) == 0);
 }
 
 void closeIfOpen(int& descriptor) {

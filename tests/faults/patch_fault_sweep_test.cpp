@@ -9,8 +9,8 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
-#include <sys/wait.h>
 #include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -262,7 +262,8 @@ std::string anotherInstallationRuns(const FaultSandbox& sandbox) {
   putFile(other.installFolder() / "readme-0.txt", "the other installation's newer readme");
   const TreeSnapshot before = testing_support::snapshotTree(other.installFolder());
   const fs::path marker = sandbox.clientDataFolder() / "baksrcfile.restore";
-  // A run killed while removing its marker may leave the one byte that takes its place: no marker, and any run's to remove.
+  // A run killed while removing its marker may leave the one byte that takes its place: no marker, and any run's to
+  // remove.
   const bool marked = fs::exists(marker) && fs::file_size(marker) > 1;
   fs::remove_all(sandbox.patchFolder());
   ChildOptions run = other.runOf({"N"});
