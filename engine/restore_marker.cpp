@@ -106,6 +106,8 @@ bool clearMarkerBeforeFullInstall(bool& removedOwn) {
       break;
   }
   if (ownerOf(marker) != MarkerOwner::ThisInstallation) return true;
+  // An installation that is not there (a detached volume) waits for its restore.
+  if (marker.state == MarkerState::Restore && !installationStands()) return false;
   removedOwn = removeRestoreMarker();
   return removedOwn;
 }

@@ -67,7 +67,8 @@ void settleMarkerAfterRecord(MarkerState before, bool recorded);
 // Before a full installer may run: this installation's marker goes, so that
 // no later run puts the backup it speaks for over what the installer writes.
 // True when the installer may run: no marker of this installation stands, nor
-// one that cannot be read (it may be this installation's). Another
+// one that cannot be read (it may be this installation's); a restore marker of
+// an installation that does not stand now stays, and the installer waits. Another
 // installation's, or one whose owner cannot be told, is left alone.
 // removedOwn tells whether this installation's marker went, and with it the
 // need of its backup and extraction folder.

@@ -50,11 +50,12 @@ bool giveWayToOwnFile(const std::u16string& path) {
   }
   if (ownFile.empty()) return false;
   platform::File file = platform::File::createNew(ownFile.c_str());
+  const bool created = file.isOpen();
   uint32_t written = 0;
-  const bool made = file.isOpen() && file.write("?", 1, written) && written == 1;
+  const bool made = created && file.write("?", 1, written) && written == 1;
   file.close();
   if (made && platform::moveIntoPlace(ownFile.c_str(), path.c_str())) return true;
-  if (made) platform::deleteFile(ownFile.c_str());
+  if (created) platform::deleteFile(ownFile.c_str());
   return platform::entryKind(path.c_str()) == EntryKind::File;
 }
 
