@@ -626,16 +626,6 @@ TEST(PatchFaults, AFullDiskLosesNothingAndTheOutcomeIsRecorded) {
 // nothing that makes a later patch run put an older version over what the
 // installer wrote, or delete it; where the installer never ran, that run
 // leaves a whole installation.
-struct FullInstallSlice {
-  const char* held;  // one file the patch changed, or one it added
-  const char* error;
-  int index;
-  int count;
-};
-
-void PrintTo(const FullInstallSlice& slice, std::ostream* out) {
-  *out << slice.held << " " << slice.error << " " << slice.index << "/" << slice.count;
-}
 
 // Where the copy of a clean patch run is half done: the marker stands, the
 // installation is half patched, and both held files are written already.
@@ -672,7 +662,7 @@ const fs::path& version3() {
 }
 
 // "" when all is well; with k 0, the run counts its operations into count.
-std::string fullInstallRun(const FullInstallSlice& slice, long k, long* count = nullptr) {
+std::string fullInstallRun(const char* held, const std::string& error, long k, long* count = nullptr) {
   FaultSandbox sandbox(VELMI_FAULTS_UPDATER_PATH);
   prepare(sandbox);
   sandbox.runPatch({"VELMI_FAULT_AT=" + std::to_string(halfCopiedPoint()), "VELMI_FAULT_ERROR=kill"});
@@ -684,16 +674,16 @@ std::string fullInstallRun(const FullInstallSlice& slice, long k, long* count = 
                   fs::perm_options::add);
   const TreeSnapshot outsideBefore = sandbox.outside();
   const fs::path countFile = sandbox.root() / "count.txt";
-  std::vector<std::string> plan = {"VELMI_FAULT_HOLD=" + (sandbox.installFolder() / slice.held).string()};
+  std::vector<std::string> plan = {"VELMI_FAULT_HOLD=" + (sandbox.installFolder() / held).string()};
   if (count != nullptr) plan.push_back("VELMI_FAULT_COUNT_FILE=" + countFile.string());
   plan.push_back("VELMI_FAULT_AT=" + std::to_string(k));
-  plan.push_back("VELMI_FAULT_ERROR=" + std::string(slice.error));
+  plan.push_back("VELMI_FAULT_ERROR=" + error);
   const RunResult outcome = sandbox.runFullInstall(plan);
   // An installer let run goes on after its updater was killed: the test
   // process took it in, and waits for it before anything else runs.
   while (waitpid(-1, nullptr, 0) > 0) {
   }
-  std::string problems = std::string(slice.error) == "kill" && k > 0 ? "" : endOf(outcome);
+  std::string problems = error == "kill" && k > 0 ? "" : endOf(outcome);
   if (count != nullptr) *count = fs::exists(countFile) ? std::stol(readFile(countFile)) : -1;
 
   // The client took the archives away; a plain patch run follows.
@@ -721,47 +711,15 @@ std::string fullInstallRun(const FullInstallSlice& slice, long k, long* count = 
   return problems;
 }
 
-class FullInstallSweep : public ::testing::TestWithParam<FullInstallSlice> {};
-
-TEST_P(FullInstallSweep, NeverUndoneByTheBackupItSuperseded) {
-  const FullInstallSlice slice = GetParam();
-  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-  ASSERT_GT(cleanRunOperationCount(), 0);
-  ASSERT_GT(halfCopiedPoint(), 0) << "no point of a clean run leaves its copy half done";
-  long count = 0;
-  ASSERT_EQ(fullInstallRun(slice, 0, &count), "") << "without a fault";
-  ASSERT_GT(count, 0);
-  const long step = kSanitized ? 16 : 1;
-  std::vector<std::string> found;
-  long swept = 0;
-  const char* only = std::getenv("VELMI_SWEEP_ONLY");
-  for (long k = 1 + slice.index * step; k <= count; k += slice.count * step) {
-    if (only != nullptr && k != std::atol(only)) continue;
-    ++swept;
-    const std::string problems = fullInstallRun(slice, k);
-    if (!problems.empty()) found.push_back("k=" + std::to_string(k) + ": " + problems.substr(0, 400));
+// The operations of a full install in that state, without a fault; -1 when it went wrong.
+long fullInstallOperationCount(const char* held) {
+  static std::map<std::string, long> counts;
+  if (counts.count(held) == 0) {
+    long count = -1;
+    counts[held] = fullInstallRun(held, "eacces", 0, &count).empty() ? count : -1;
   }
-  std::string report;
-  for (size_t i = 0; i < found.size() && i < 20; ++i) report += found[i] + "\n";
-  EXPECT_TRUE(found.empty()) << found.size() << " of " << swept << " runs went wrong:\n" << report;
-  std::printf("swept %ld of %ld fault points of a full install (%s, %s)\n", swept, count, slice.held, slice.error);
+  return counts[held];
 }
-
-std::vector<FullInstallSlice> fullInstallSlices() {
-  std::vector<FullInstallSlice> all;
-  for (const char* held : {"module0/file0.dat", "plugins/plugin0.dll"}) {
-    for (const char* error : {"kill", "eacces"}) {
-      for (int i = 0; i < 4; ++i) all.push_back({held, error, i, 4});
-    }
-  }
-  return all;
-}
-
-INSTANTIATE_TEST_SUITE_P(Slices, FullInstallSweep, ::testing::ValuesIn(fullInstallSlices()),
-                         [](const ::testing::TestParamInfo<FullInstallSlice>& info) {
-                           const std::string held = info.param.held[0] == 'm' ? "changed" : "added";
-                           return held + "_" + info.param.error + "_" + std::to_string(info.param.index);
-                         });
 
 // The sweep, split so that CTest runs the slices side by side: slice s of n
 // takes every n-th fault point from the s-th on.
@@ -770,28 +728,36 @@ struct Slice {
   bool thenClean;
   int index;
   int count;
+  const char* held = nullptr;  // a full install, with this file held from its restore
 };
 
-void PrintTo(const Slice& slice, std::ostream* out) { *out << slice.error << " " << slice.index << "/" << slice.count; }
+void PrintTo(const Slice& slice, std::ostream* out) {
+  *out << (slice.held ? std::string("full install, holding ") + slice.held + ", " : "") << slice.error << " "
+       << slice.index << "/" << slice.count;
+}
 
 class PatchFaultSweep : public ::testing::TestWithParam<Slice> {};
 
 TEST_P(PatchFaultSweep, EveryFailingOperationLeavesAWholeInstallation) {
   const Slice slice = GetParam();
-  const long count = cleanRunOperationCount();
-  ASSERT_GT(count, 0) << "the clean run gave no operation count";
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  ASSERT_GT(cleanRunOperationCount(), 0) << "the clean run gave no operation count";
+  ASSERT_TRUE(slice.held == nullptr || halfCopiedPoint() > 0) << "no point of a clean run leaves its copy half done";
+  const long count = slice.held == nullptr ? cleanRunOperationCount() : fullInstallOperationCount(slice.held);
+  ASSERT_GT(count, 0) << "the run without a fault went wrong";
   std::vector<std::string> found;
   long swept = 0;
   // VELMI_SWEEP_ONLY=k repeats one fault point, to look at a failure closely.
   const char* only = std::getenv("VELMI_SWEEP_ONLY");
   const bool killing = std::string(slice.error).rfind("kill", 0) == 0;
-  const long step = kSanitized ? (killing ? 16 : 4) : 1;
+  const long step = kSanitized ? (killing || slice.held ? 16 : 4) : 1;
   for (long k = 1; k <= count; k += step) {
     const long point = (k - 1) / step;
     if (only != nullptr ? k != std::atol(only) || slice.index != 0 : point % slice.count != slice.index) continue;
     ++swept;
     const bool thenClean = slice.thenClean && (!kSanitized || killing || k % 16 == 0);
-    const std::string problems = faultedRun(k, slice.error, thenClean);
+    const std::string problems =
+        slice.held ? fullInstallRun(slice.held, slice.error, k) : faultedRun(k, slice.error, thenClean);
     if (!problems.empty()) found.push_back("k=" + std::to_string(k) + ": " + problems);
   }
   std::string report;
@@ -816,6 +782,12 @@ std::vector<Slice> slices() {
   if (!kSanitized) {
     for (int i = 0; i < kSlices; ++i) all.push_back({"eacces", false, i, kSlices});
   }
+  // A full install, holding one file the patch changed or one it added.
+  for (const char* held : {"module0/file0.dat", "plugins/plugin0.dll"}) {
+    for (const char* error : {"kill", "eacces"}) {
+      for (int i = 0; i < kSlices / 2; ++i) all.push_back({error, false, i, kSlices / 2, held});
+    }
+  }
   return all;
 }
 
@@ -823,7 +795,9 @@ INSTANTIATE_TEST_SUITE_P(Slices, PatchFaultSweep, ::testing::ValuesIn(slices()),
                          [](const ::testing::TestParamInfo<Slice>& info) {
                            std::string error = info.param.error;
                            std::replace(error.begin(), error.end(), '-', '_');
-                           return error + "_" + std::to_string(info.param.index);
+                           const char* held = info.param.held;
+                           const std::string install = !held ? "" : held[0] == 'm' ? "y_changed_" : "y_added_";
+                           return install + error + "_" + std::to_string(info.param.index);
                          });
 
 }  // namespace
