@@ -64,6 +64,8 @@ if [[ ${VELMI_IN_OWN_PID_NAMESPACE:-} != 1 ]]; then
   if velmi_why=$("${velmi_namespace[@]}" true 2>&1); then
     (
       trap - INT QUIT
+      # shellcheck disable=SC2154 # from tools/script-support.sh
+      exec {velmi_stderr}>&-
       exec setpriv --pdeathsig KILL "${velmi_namespace[@]}" --kill-child env VELMI_IN_OWN_PID_NAMESPACE=1 bash "$0" "$@"
     ) <&0 &
     velmi_unshare=$!

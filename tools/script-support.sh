@@ -4,6 +4,8 @@
 # Before sourcing, or later as it learns more, a script may set
 # velmi_left_behind: what an interrupted run leaves, for the message it prints.
 velmi_left_behind=${velmi_left_behind:-}
+# The message goes here, not where the interrupted command's output went.
+exec {velmi_stderr}>&2
 
 # velmi_need <command>:<Debian package>...: stops before any work, naming each
 # missing command and the package that brings it.
@@ -27,6 +29,7 @@ velmi_need() {
 velmi_run() {
   (
     trap - INT QUIT
+    exec {velmi_stderr}>&-
     "$@"
   ) <&0 &
   wait $!
@@ -67,7 +70,7 @@ velmi_interrupted() { # signal number
     done
   fi
   # The terminal may be gone (SIGHUP).
-  echo "$0: interrupted (SIG$(kill -l "$1")), every process of the run ended${velmi_left_behind:+; $velmi_left_behind}" >&2 || true
+  echo "$0: interrupted (SIG$(kill -l "$1")), every process of the run ended${velmi_left_behind:+; $velmi_left_behind}" >&"$velmi_stderr" || true
   exit $((128 + $1))
 }
 trap 'velmi_interrupted 1' HUP
