@@ -15,14 +15,6 @@
 # be killed outright, unshare dies with it (--pdeathsig), and the namespace
 # with unshare (--kill-child).
 
-# Whether a process runs (a zombie does not).
-velmi_alive() { # pid
-  local stat
-  read -r stat 2>/dev/null <"/proc/$1/stat" || return 1
-  stat=${stat##*) }
-  [[ ${stat%% *} != Z ]]
-}
-
 # The parent of this shell now.
 velmi_parent_now() {
   local stat

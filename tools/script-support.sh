@@ -35,6 +35,20 @@ velmi_run() {
   wait $!
 }
 
+# Whether a process runs (a zombie does not).
+velmi_alive() { # pid
+  local stat
+  read -r stat 2>/dev/null <"/proc/$1/stat" || return 1
+  stat=${stat##*) }
+  [[ ${stat%% *} != Z ]]
+}
+
+velmi_any_alive() { # pid...
+  local pid
+  for pid; do velmi_alive "$pid" && return 0; done
+  return 1
+}
+
 # Every process below this shell into velmi_descendants, parents first.
 velmi_collect_descendants() { # pid
   local task children child
@@ -62,11 +76,20 @@ velmi_interrupted() { # signal number
       sleep 0.05
     done
   else
-    # Twice, for what was started in between.
+    # Twice, for what was started in between; what is left after 3 s is killed.
+    local all=() i pid
     for _ in 1 2; do
       velmi_descendants=()
       velmi_collect_descendants $$
       ((${#velmi_descendants[@]} == 0)) || kill -TERM "${velmi_descendants[@]}" 2>/dev/null || true
+      all+=("${velmi_descendants[@]}")
+    done
+    for ((i = 0; i < 30; i++)); do
+      velmi_any_alive "${all[@]}" || break
+      sleep 0.1
+    done
+    for pid in "${all[@]}"; do
+      if velmi_alive "$pid"; then kill -KILL "$pid" 2>/dev/null || true; fi
     done
   fi
   # The terminal may be gone (SIGHUP).
