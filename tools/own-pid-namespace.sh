@@ -25,20 +25,14 @@ velmi_parent_now() {
 }
 
 # Passes the signal to the namespace's first process, the script, whose trap
-# ends the run; after 5 s, or at once if it cannot be passed, kills the
-# namespace whole.
+# ends the run; kills the namespace whole should unshare not end within 5 s.
 velmi_end_namespace() { # signal number
   trap '' INT TERM HUP
   kill "${velmi_timer:-}" 2>/dev/null || true
-  local first='' i
+  local first=''
   read -r first _ 2>/dev/null <"/proc/$velmi_unshare/task/$velmi_unshare/children" || true
-  if [[ -n $first ]] && kill -"$1" "$first" 2>/dev/null; then
-    for ((i = 0; i < 50; i++)); do
-      velmi_alive "$velmi_unshare" || break
-      sleep 0.1
-    done
-  fi
-  if velmi_alive "$velmi_unshare"; then
+  [[ -z $first ]] || kill -"$1" "$first" 2>/dev/null || true
+  if ! velmi_wait_gone 50 "$velmi_unshare"; then
     kill -KILL "$velmi_unshare" 2>/dev/null || true
     echo "$0: interrupted (SIG$(kill -l "$1")), every process of the run killed${velmi_left_behind:+; $velmi_left_behind}" >&2 || true
   fi

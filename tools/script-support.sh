@@ -43,9 +43,15 @@ velmi_alive() { # pid
   [[ ${stat%% *} != Z ]]
 }
 
-velmi_any_alive() { # pid...
-  local pid
-  for pid; do velmi_alive "$pid" && return 0; done
+# velmi_wait_gone <tenths of a second> <pid>...: whether they all end within that time.
+velmi_wait_gone() {
+  local tenths=$1 i pid
+  shift
+  (($#)) || return 0
+  for ((i = 0; i <= tenths; i++)); do
+    for pid; do velmi_alive "$pid" && break; done || return 0
+    ((i == tenths)) || sleep 0.1
+  done
   return 1
 }
 
@@ -77,20 +83,14 @@ velmi_interrupted() { # signal number
     done
   else
     # Twice, for what was started in between; what is left after 3 s is killed.
-    local all=() i pid
+    local all=()
     for _ in 1 2; do
       velmi_descendants=()
       velmi_collect_descendants $$
       ((${#velmi_descendants[@]} == 0)) || kill -TERM "${velmi_descendants[@]}" 2>/dev/null || true
       all+=("${velmi_descendants[@]}")
     done
-    for ((i = 0; i < 30; i++)); do
-      velmi_any_alive "${all[@]}" || break
-      sleep 0.1
-    done
-    for pid in "${all[@]}"; do
-      if velmi_alive "$pid"; then kill -KILL "$pid" 2>/dev/null || true; fi
-    done
+    velmi_wait_gone 30 "${all[@]}" || kill -KILL "${all[@]}" 2>/dev/null || true
   fi
   # The terminal may be gone (SIGHUP).
   echo "$0: interrupted (SIG$(kill -l "$1")), every process of the run ended${velmi_left_behind:+; $velmi_left_behind}" >&"$velmi_stderr" || true
