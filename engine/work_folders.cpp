@@ -26,11 +26,10 @@ std::u16string withoutEndingSeparator(const char16_t* path) {
   return text;
 }
 
-// The names beside path under which a file of the updater's own is made
-// before it replaces what stands there: the first of them where nothing stands.
-std::u16string givingWayPathBeside(const std::u16string& path, int attempt) {
-  const size_t separator = path.find_last_of(u'\\');
-  std::u16string name = (separator == std::u16string::npos ? u"" : path.substr(0, separator + 1)) + kGivingWayName;
+// The names in the folder (with its separator) under which a file of the
+// updater's own is made before it replaces what stands beside it.
+std::u16string givingWayPath(const std::u16string& folder, int attempt) {
+  std::u16string name = folder + kGivingWayName;
   if (attempt > 0) name += std::u16string(u".") + static_cast<char16_t>(u'0' + attempt);
   return name;
 }
@@ -43,9 +42,10 @@ std::u16string givingWayPathBeside(const std::u16string& path, int attempt) {
 // deleting it. Where the replacement is refused (a read-only file on
 // Windows), the entry stays for deleteOwnFile, which clears that.
 bool giveWayToOwnFile(const std::u16string& path) {
+  const std::u16string folder = path.substr(0, path.find_last_of(u'\\') + 1);
   std::u16string ownFile;
   for (int attempt = 0; attempt < kGivingWayNames && ownFile.empty(); ++attempt) {
-    const std::u16string candidate = givingWayPathBeside(path, attempt);
+    const std::u16string candidate = givingWayPath(folder, attempt);
     if (candidate != path && platform::entryKind(candidate.c_str()) == EntryKind::None) ownFile = candidate;
   }
   if (ownFile.empty()) return false;
@@ -102,9 +102,8 @@ bool removeAsOneStep(const char16_t* folder) {
 }
 
 void removeGivingWayFiles(const char16_t* folder) {
-  const std::u16string beside = asFolder(folder) + u"x";
   for (int attempt = 0; attempt < kGivingWayNames; ++attempt) {
-    removeOwnEntry(givingWayPathBeside(beside, attempt).c_str());
+    removeOwnEntry(givingWayPath(asFolder(folder), attempt).c_str());
   }
 }
 

@@ -208,7 +208,8 @@ int writeCopyOf(const std::string& source, const struct stat& sourceInfo, const 
   close(in);
   if (partial.empty()) return result;
   // The fault hook sits just before: an end there leaves the whole copy under the passing name.
-  if (result == kErrorNone && (injectedFault(FaultSite::Rename, errno, path) || rename(partial.c_str(), path.c_str()) != 0)) {
+  if (result == kErrorNone &&
+      (injectedFault(FaultSite::Rename, errno, path) || rename(partial.c_str(), path.c_str()) != 0)) {
     result = errorFromErrno();
   }
   if (result != kErrorNone) unlink(partial.c_str());

@@ -1,7 +1,7 @@
 // The first argument alone picks a procedure: anything but "Y" and "N" does nothing.
 #include <gtest/gtest.h>
 
-#include "tests/e2e/full_install_support.h"
+#include "tests/support/full_install_support.h"
 #include "tests/support/tree_snapshot.h"
 
 using namespace testing_support;

@@ -6,7 +6,7 @@
 #include <functional>
 #include <sstream>
 
-#include "tests/e2e/full_install_support.h"
+#include "tests/support/full_install_support.h"
 #include "tests/support/patch_archives.h"
 #include "tests/support/tree_snapshot.h"
 
@@ -130,13 +130,6 @@ void putFile(const fs::path& path, const std::string& content) {
   writeFile(path, content);
 }
 
-// The restore marker as a patch run writes it: a state unit, then the updater's path, in UTF-16LE.
-void writeMarker(const UpdaterSandbox& sandbox, const std::string& content) {
-  std::string bytes;
-  for (char c : content) bytes += {c, '\0'};
-  putFile(sandbox.clientDataFolder() / "baksrcfile.restore", bytes);
-}
-
 }  // namespace
 
 // Whatever an earlier patch run left, a full install starts its installer.
@@ -153,15 +146,16 @@ TEST(FullInstall, StartsItsInstallerWhateverAnEarlierPatchRunLeft) {
   const Row rows[] = {
       {"this installation's success, which a damaged database cannot record",
        [](const UpdaterSandbox& s) {
-         writeMarker(s, "C" + s.updater().string());
+         writeRestoreMarker(s.clientDataFolder(), "C" + s.updater().string());
          putFile(s.clientDataFolder() / "usr000.db", "not a database, and never made one");
        },
        false, false},
-      {"a marker that no build writes", [](const UpdaterSandbox& s) { writeMarker(s, "Z" + s.updater().string()); },
-       false, true},
+      {"a marker that no build writes",
+       [](const UpdaterSandbox& s) { writeRestoreMarker(s.clientDataFolder(), "Z" + s.updater().string()); }, false,
+       true},
       {"this installation's restore, which cannot finish",
        [](const UpdaterSandbox& s) {
-         writeMarker(s, "R" + s.updater().string());
+         writeRestoreMarker(s.clientDataFolder(), "R" + s.updater().string());
          putFile(s.clientDataFolder() / "baksrcfile" / "blocked", "a file where the installation has a folder");
          putFile(s.installFolder() / "blocked" / "inside.txt", "in the way");
        },
@@ -169,13 +163,13 @@ TEST(FullInstall, StartsItsInstallerWhateverAnEarlierPatchRunLeft) {
       {"another installation's restore",
        [](const UpdaterSandbox& s) {
          putFile(s.root() / "other" / "VelmiUpdate", "another installation's updater");
-         writeMarker(s, "R" + (s.root() / "other" / "VelmiUpdate").string());
+         writeRestoreMarker(s.clientDataFolder(), "R" + (s.root() / "other" / "VelmiUpdate").string());
        },
        true, true},
       {"a restore whose installation cannot be told about",
        [](const UpdaterSandbox& s) {
          fs::create_directory_symlink("loop", s.root() / "loop");
-         writeMarker(s, "R" + (s.root() / "loop" / "VelmiUpdate").string());
+         writeRestoreMarker(s.clientDataFolder(), "R" + (s.root() / "loop" / "VelmiUpdate").string());
        },
        true, true},
   };
@@ -227,7 +221,7 @@ TEST(FullInstall, LeavesNoMarkerThatCouldPutTheSupersededBackupBack) {
       putFile(sandbox.clientDataFolder() / "baksrcfile" / "blocked", "a file");
       putFile(sandbox.installFolder() / "blocked" / "inside.txt", "in the way");
     }
-    writeMarker(sandbox, "R" + sandbox.updater().string());
+    writeRestoreMarker(sandbox.clientDataFolder(), "R" + sandbox.updater().string());
     const fs::path setup = downloadFolder(sandbox) / "setup";
     if (row.startable) {
       writeScript(setup, "cd " + quoted(sandbox.installFolder()) + "\n" + row.installer);

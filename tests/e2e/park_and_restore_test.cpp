@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "tests/e2e/full_install_support.h"
+#include "tests/support/full_install_support.h"
 #include "tests/support/tree_snapshot.h"
 
 namespace fs = std::filesystem;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/auto_install_patch.h"
+#include "tests/support/full_install_support.h"
 #include "tests/support/sqlite_test_database.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/updater_sandbox.h"
@@ -78,9 +79,7 @@ class PatchRun {
   // confirmed marker of this installation. True while it stands.
   fs::path confirmedMarker() const { return sandbox_.clientDataFolder() / "baksrcfile.restore"; }
   void leaveConfirmedMarker() const {
-    std::string bytes;
-    for (char c : "C" + sandbox_.updater().string()) bytes += {c, '\0'};
-    testing_support::writeFile(confirmedMarker(), bytes);
+    full_install::writeRestoreMarker(sandbox_.clientDataFolder(), "C" + sandbox_.updater().string());
   }
 
  private:

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "tests/faults/fault_sandbox.h"
+#include "tests/support/full_install_support.h"
 #include "tests/support/sqlite_test_database.h"
 #include "tests/support/zip_builder.h"
 
@@ -667,11 +668,10 @@ std::string fullInstallRun(const char* held, const std::string& error, long k, l
   prepare(sandbox);
   sandbox.runPatch({"VELMI_FAULT_AT=" + std::to_string(halfCopiedPoint()), "VELMI_FAULT_ERROR=kill"});
   const fs::path ran = sandbox.root() / "installer-ran";
-  putFile(sandbox.clientDataFolder() / "downupdatefile" / "QuilletSetup",
-          "#!/bin/sh\ncp -R '" + version3().string() + "/.' '" + sandbox.installFolder().string() + "/'\necho > '" +
-              ran.string() + "'\n");
-  fs::permissions(sandbox.clientDataFolder() / "downupdatefile" / "QuilletSetup", fs::perms::owner_exec,
-                  fs::perm_options::add);
+  full_install::writeScript(full_install::downloadFolder(sandbox) / "QuilletSetup",
+                            "cp -R " + full_install::quoted(version3() / ".") + " " +
+                                full_install::quoted(sandbox.installFolder()) + "\necho > " +
+                                full_install::quoted(ran) + "\n");
   const TreeSnapshot outsideBefore = sandbox.outside();
   const fs::path countFile = sandbox.root() / "count.txt";
   std::vector<std::string> plan = {"VELMI_FAULT_HOLD=" + (sandbox.installFolder() / held).string()};

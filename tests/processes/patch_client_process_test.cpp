@@ -9,6 +9,7 @@
 
 #include "tests/e2e/patch_test_sandbox.h"
 #include "tests/support/child_process.h"
+#include "tests/support/full_install_support.h"
 #include "tests/support/sqlite_test_database.h"
 
 using namespace patch_test;
@@ -51,9 +52,7 @@ TEST(PatchClientProcess, AClientHoldingTheDatabaseIsEndedBeforeAConfirmedSuccess
   testing_support::executeSql(database,
                               "create table autoupdate(v_sversion text, v_sbakversion text);"
                               "insert into autoupdate values('2.0', '1.0');");
-  std::string marker;
-  for (char c : "C" + (s.install() / "VelmiUpdate").string()) marker += {c, '\0'};
-  testing_support::writeFile(s.clientData() / "baksrcfile.restore", marker);
+  full_install::writeRestoreMarker(s.clientData(), "C" + (s.install() / "VelmiUpdate").string());
   testing_support::TempFolder clientFolder;
   const fs::path client = clientFolder.path() / "Quillet.exe";
   fs::copy_file(shell, client);

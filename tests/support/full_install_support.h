@@ -1,5 +1,5 @@
-// Shared set-up for the runs of the real updater with "Y": an installation
-// folder with "sqlite3.dll" beside the updater, and installer scripts.
+// Shared set-up for the runs of the real updater with "Y": installer scripts,
+// and the restore marker an earlier patch run leaves.
 #pragma once
 
 #include <sys/stat.h>
@@ -23,5 +23,14 @@ inline void writeScript(const std::filesystem::path& path, const std::string& bo
 }
 
 inline std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+// The restore marker as a patch run writes it in the client data folder: a
+// state unit, then the updater's path, in UTF-16LE (ASCII content here).
+inline void writeRestoreMarker(const std::filesystem::path& clientData, const std::string& content) {
+  std::string bytes;
+  for (char c : content) bytes += {c, '\0'};
+  std::filesystem::create_directories(clientData);
+  testing_support::writeFile(clientData / "baksrcfile.restore", bytes);
+}
 
 }  // namespace full_install
