@@ -106,6 +106,16 @@ bool sameContent(const std::u16string& a, const std::u16string& b) {
   }
 }
 
+// A file that holds the backup's bytes needs no putting back, and may lie
+// where this user cannot write: it stays, and gets back only the time and bits
+// the copy may have given it (where that fails, as for another owner's file,
+// the bytes still are the backup's). False when its bytes differ.
+bool passedOver(const std::u16string& source, const std::u16string& target) {
+  if (!sameContent(source, target)) return false;
+  platform::matchTimesAndPermissions(source.c_str(), target.c_str());
+  return true;
+}
+
 // The shell's copy stops at its first failure; this walk goes on past it, and
 // past files that need no putting back.
 bool putBackOneByOne(const std::u16string& backedUp, const std::u16string& installed) {
@@ -114,10 +124,7 @@ bool putBackOneByOne(const std::u16string& backedUp, const std::u16string& insta
     const std::u16string source = backedUp + name;
     const std::u16string target = installed + name;
     if (kindOf(source) != EntryKind::Folder) {
-      // A file that holds the backup's bytes was never written: it may lie where this user cannot write.
-      if (kindOf(target) == EntryKind::File && sameContent(source, target)) {
-        platform::matchTimesAndPermissions(source.c_str(), target.c_str());
-      } else {
+      if (kindOf(target) != EntryKind::File || !passedOver(source, target)) {
         whole = platform::copyFile(source.c_str(), target.c_str()) && whole;
       }
       return;
@@ -138,20 +145,14 @@ bool putBackEverything(const std::u16string& backedUp, const std::u16string& ins
   return shellCopy(backedUp + u"*", installed) || putBackOneByOne(backedUp, installed);
 }
 
-// Puts one backed-up entry back: a file over whatever the patch made of it, a
-// folder with all it holds. A file that still holds what the backup holds was
-// never written, so it is left alone: it may lie where this user cannot write.
+// Puts one backed-up entry back: a file over whatever the patch made of it
+// (unless passed over), a folder with all it holds.
 bool putBackEntry(const Trees& trees, const std::u16string& entry) {
   const std::u16string source = trees.backedUp + entry;
   const std::u16string target = trees.installed + entry;
   const EntryKind backedUp = kindOf(source);
   const EntryKind there = kindOf(target);
-  if (backedUp == EntryKind::File && there == EntryKind::File && sameContent(source, target)) {
-    // Its bytes are the backup's; its time may be the patch's. Where that
-    // cannot be put back (another owner's file), the bytes still are.
-    platform::matchTimesAndPermissions(source.c_str(), target.c_str());
-    return true;
-  }
+  if (backedUp == EntryKind::File && there == EntryKind::File && passedOver(source, target)) return true;
   const size_t separator = entry.find_last_of(u'\\');
   const std::u16string folder =
       trees.installed + (separator == std::u16string::npos ? u"" : entry.substr(0, separator + 1));
